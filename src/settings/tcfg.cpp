@@ -12,12 +12,20 @@ int32_t DigitsToInt(const Text& text) {
   return static_cast<int32_t>(value);
 }
 
+namespace {
+// The character whose code is 48 + slot, taken modulo 256. The sum is formed
+// unsigned so that a slot near INT32_MAX wraps instead of overflowing.
+char MaskChar(int32_t slot) {
+  return static_cast<char>(static_cast<uint8_t>(48u + static_cast<uint32_t>(slot)));
+}
+}  // namespace
+
 void BuildEventMasks(TCFG& cfg) {
   cfg.SmsEventMask.clear();
   cfg.CallEventMask.clear();
   for (int slot = 0; slot < kEventSlots; ++slot) {
-    cfg.SmsEventMask.push_back(static_cast<char>(static_cast<uint8_t>(48 + cfg.SmsEvents[slot])));
-    cfg.CallEventMask.push_back(static_cast<char>(static_cast<uint8_t>(48 + cfg.CallEvents[slot])));
+    cfg.SmsEventMask.push_back(MaskChar(cfg.SmsEvents[slot]));
+    cfg.CallEventMask.push_back(MaskChar(cfg.CallEvents[slot]));
   }
 }
 

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "distinct_record.h"
+#include "settings/settings_file.h"
+#include "settings/settings_format.h"
+
+namespace zarvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Spit(const fs::path& p, const std::string& s) {
+  std::ofstream(p, std::ios::binary) << s;
+}
+
+// Fails one chosen call with an errno, after letting `passes` calls through;
+// a failing write first writes part of its data, as a full disk does.
+class FailingOps : public FileOps {
+ public:
+  enum Call { kWrite, kFsync, kClose, kRename, kRead };
+  FailingOps(Call call, int err, int passes = 0) : call_(call), err_(err), passes_(passes) {}
+
+  ssize_t Write(int fd, const void* data, size_t size) override {
+    if (!Fails(kWrite)) return FileOps::Write(fd, data, size < 100 ? size : 100);
+    if (size > 10) FileOps::Write(fd, data, 10);
+    return Error();
+  }
+  ssize_t Read(int fd, void* data, size_t size) override {
+    // Small chunks, so that a failure can fall in the middle of the file.
+    return Fails(kRead) ? Error() : FileOps::Read(fd, data, size < 100 ? size : 100);
+  }
+  int Fsync(int fd) override { return Fails(kFsync) ? Error() : FileOps::Fsync(fd); }
+  int Close(int fd) override {
+    int rc = FileOps::Close(fd);
+    return Fails(kClose) ? Error() : rc;
+  }
+  int Rename(const char* from, const char* to) override {
+    return Fails(kRename) ? Error() : FileOps::Rename(from, to);
+  }
+
+ private:
+  bool Fails(Call call) { return call == call_ && passes_-- <= 0; }
+  int Error() {
+    errno = err_;
+    return -1;
+  }
+  Call call_;
+  int err_;
+  int passes_;
+};
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("zarvex-settings-test-" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    file_ = (dir_ / "zarvex.cfg").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  size_t EntriesInDir() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
+  }
+
+  fs::path dir_;
+  std::string file_;
+};
+
+TEST_F(SettingsFileTest, SaveAndLoadGiveTheRecordBack) {
+  const TCFG original = DistinctRecord();
+  SaveSettingsFile(file_, original);
+  TCFG loaded;
+  LoadSettingsFile(file_, loaded);
+  EXPECT_EQ(loaded, original);
+  EXPECT_EQ(EntriesInDir(), 1u) << "a temporary file was left behind";
+}
+
+TEST_F(SettingsFileTest, SaveReplacesLongerContentsAndKeepsPermissions) {
+  Spit(file_, std::string(5000, 'x'));
+  fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  SaveSettingsFile(file_, TCFG{});
+  EXPECT_EQ(Slurp(file_), FormatSettings(TCFG{}));
+  EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(SettingsFileTest, SaveThroughALinkReplacesTheLinkedFile) {
+  const std::string real = (dir_ / "real.cfg").string();
+  Spit(real, "old");
+  fs::create_symlink(real, file_);
+  SaveSettingsFile(file_, DistinctRecord());
+  EXPECT_TRUE(fs::is_symlink(file_));
+  TCFG loaded;
+  LoadSettingsFile(real, loaded);
+  EXPECT_EQ(loaded, DistinctRecord());
+}
+
+TEST_F(SettingsFileTest, FailingSaveLeavesTheOldFileAndNoTemporary) {
+  const std::string old = "the last good configuration\r\n";
+  struct Case {
+    FailingOps::Call call;
+    int err;
+    int passes;
+  };
+  for (Case c : {Case{FailingOps::kWrite, ENOSPC, 0}, Case{FailingOps::kWrite, EIO, 3},
+                 Case{FailingOps::kFsync, EIO, 0}, Case{FailingOps::kClose, EDQUOT, 0},
+                 Case{FailingOps::kRename, EXDEV, 0}}) {
+    SCOPED_TRACE(testing::Message() << "call " << c.call << " passes " << c.passes);
+    Spit(file_, old);
+    FailingOps ops(c.call, c.err, c.passes);
+    try {
+      SaveSettingsFile(file_, DistinctRecord(), ops);
+      ADD_FAILURE() << "the failure was reported as success";
+    } catch (const SettingsFileError& e) {
+      EXPECT_STREQ(e.what(), std::strerror(c.err));
+    }
+    EXPECT_EQ(Slurp(file_), old);
+    EXPECT_EQ(EntriesInDir(), 1u);
+  }
+}
+
+// The real kernel path, no seam: RLIMIT_FSIZE stops a write even for root.
+TEST_F(SettingsFileTest, SaveStoppedByTheFileSizeLimitLeavesTheOldFile) {
+  Spit(file_, "old\r\n");
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool threw = false;
+  try {
+    SaveSettingsFile(file_, DistinctRecord());
+  } catch (const SettingsFileError& e) {
+    threw = true;
+    EXPECT_STREQ(e.what(), std::strerror(EFBIG));
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_TRUE(threw);
+  EXPECT_EQ(Slurp(file_), "old\r\n");
+  EXPECT_EQ(EntriesInDir(), 1u);
+}
+
+TEST_F(SettingsFileTest, FailingLoadLeavesTheRecordAsItWas) {
+  const TCFG before = DistinctRecord();
+  TCFG other = before;
+  other.Phone[0] = "changed";
+  other.VpnAndId = "0999999";
+  SaveSettingsFile(file_, other);
+
+  TCFG cfg = before;
+  FailingOps ops(FailingOps::kRead, EIO, 3);  // fails past the first lines
+  EXPECT_THROW(LoadSettingsFile(file_, cfg, ops), SettingsFileError);
+  EXPECT_EQ(cfg, before);
+
+  try {
+    LoadSettingsFile((dir_ / "missing.cfg").string(), cfg);
+    ADD_FAILURE() << "a missing file loaded";
+  } catch (const SettingsFileError& e) {
+    EXPECT_STREQ(e.what(), std::strerror(ENOENT));
+  }
+  EXPECT_THROW(LoadSettingsFile(dir_.string(), cfg), SettingsFileError);  // a directory
+  EXPECT_EQ(cfg, before);
+}
+
+TEST_F(SettingsFileTest, FileOverOneMebibyteIsRefusedUntouched) {
+  TCFG cfg = DistinctRecord();
+  std::string big = std::string(kMaxSettingsFileSize, '1');
+  Spit(file_, big);
+  EXPECT_NO_THROW(LoadSettingsFile(file_, cfg));  // exactly 1 MiB is still read
+  EXPECT_EQ(cfg.DeviceType, DigitsToInt(big));
+
+  cfg = DistinctRecord();
+  Spit(file_, big + "1");
+  try {
+    LoadSettingsFile(file_, cfg);
+    ADD_FAILURE() << "an oversized file loaded";
+  } catch (const SettingsFileError& e) {
+    EXPECT_STREQ(e.what(), kFileTooLargeText);
+    EXPECT_STREQ(e.what(), "Файл слишком велик");
+  }
+  EXPECT_EQ(cfg, DistinctRecord());
+  // A device has no size to check up front; reading must stop all the same.
+  EXPECT_THROW(LoadSettingsFile("/dev/zero", cfg), SettingsFileError);
+  EXPECT_EQ(cfg, DistinctRecord());
+}
+
+}  // namespace
+}  // namespace zarvex

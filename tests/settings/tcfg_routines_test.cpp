@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "settings/tcfg.h"
+
+namespace zarvex {
+namespace {
+
+TEST(DigitsToInt, KeepsOnlyTheDigits) {
+  EXPECT_EQ(DigitsToInt(""), 0);
+  EXPECT_EQ(DigitsToInt("12:30"), 1230);
+  EXPECT_EQ(DigitsToInt("-7"), 7);
+  EXPECT_EQ(DigitsToInt(" 0 4"), 4);
+  EXPECT_EQ(DigitsToInt("\xB9" "5\xC0"), 5);  // bytes above 0x7F are not digits
+}
+
+TEST(DigitsToInt, WrapsAroundIn32Bits) {
+  EXPECT_EQ(DigitsToInt("2147483647"), INT32_MAX);
+  EXPECT_EQ(DigitsToInt("2147483648"), INT32_MIN);
+  EXPECT_EQ(DigitsToInt("4294967295"), -1);
+  EXPECT_EQ(DigitsToInt("4294967296"), 0);
+  EXPECT_EQ(DigitsToInt("4294967301"), 5);
+  // 10^20 mod 2^32 = 1661992960: wraps many times over, never overflows.
+  EXPECT_EQ(DigitsToInt("100000000000000000000"), 1661992960);
+}
+
+TEST(EventMasks, OtherValuesThanZeroAndOneSurviveBothWays) {
+  TCFG cfg;
+  cfg.SmsEvents[3] = 2;
+  cfg.CallEvents[15] = 1;
+  BuildEventMasks(cfg);
+  EXPECT_EQ(cfg.SmsEventMask, "0002000000000000");
+  EXPECT_EQ(cfg.CallEventMask, "0000000000000001");
+
+  cfg.SmsEventMask = "2 1\xC0" "000000000000";
+  SplitEventMasks(cfg);
+  EXPECT_EQ(cfg.SmsEvents[0], 2);
+  EXPECT_EQ(cfg.SmsEvents[1], ' ' - '0');
+  EXPECT_EQ(cfg.SmsEvents[2], 1);
+  EXPECT_EQ(cfg.SmsEvents[3], 0xC0 - '0');  // the byte's code, not a negative char
+}
+
+TEST(EventMasks, BuildTakesTheCodeModulo256WithoutOverflow) {
+  TCFG cfg;
+  cfg.SmsEvents[0] = INT32_MAX;  // 48 + INT32_MAX must not be signed arithmetic
+  cfg.SmsEvents[1] = -48;
+  cfg.CallEvents[0] = 256 + 1;
+  BuildEventMasks(cfg);
+  ASSERT_EQ(cfg.SmsEventMask.size(), 16u);
+  EXPECT_EQ(static_cast<unsigned char>(cfg.SmsEventMask[0]), (48u + 0x7FFFFFFFu) % 256u);
+  EXPECT_EQ(cfg.SmsEventMask[1], '\0');
+  EXPECT_EQ(cfg.CallEventMask[0], '1');
+}
+
+TEST(EventMasks, ShortMaskLeavesMissingSlotsZero) {
+  TCFG cfg;
+  cfg.SmsEvents.fill(7);
+  cfg.CallEvents.fill(7);
+  cfg.SmsEventMask = "111";
+  cfg.CallEventMask = "";
+  SplitEventMasks(cfg);
+  for (int k = 0; k < kEventSlots; ++k) {
+    EXPECT_EQ(cfg.SmsEvents[k], k < 3 ? 1 : 0) << "slot " << k;
+    EXPECT_EQ(cfg.CallEvents[k], 0) << "slot " << k;
+  }
+}
+
+}  // namespace
+}  // namespace zarvex
