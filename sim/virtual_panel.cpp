@@ -146,6 +146,11 @@ std::vector<Report> VirtualPanel::ReceivedReports() const {
   return model_ ? model_->ReceivedReports() : std::vector<Report>{};
 }
 
+Report VirtualPanel::ParameterReport(int parameter) const {
+  std::lock_guard lock(mutex_);
+  return model_ ? model_->ParameterReport(parameter) : Report{};
+}
+
 void VirtualPanel::WithModel(const std::function<void(PanelModel&)>& action) {
   std::lock_guard lock(mutex_);
   if (model_) action(*model_);

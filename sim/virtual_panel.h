@@ -58,6 +58,7 @@ class VirtualPanel final : public hid::VirtualDeviceBehaviour {
   std::string WirelessPresence() const;
   int FirmwareVersion() const;
   std::vector<Report> ReceivedReports() const;
+  Report ParameterReport(int parameter) const;  // to build damaged copies of
   // Anything else (setting values up, pairing devices directly), under the
   // lock. Must not call back into this object. Does nothing without a panel.
   void WithModel(const std::function<void(PanelModel&)>& action);

@@ -98,14 +98,5 @@ TEST(PanelKeyDelete, RangeAndAllAcknowledgeWith231) {
   EXPECT_TRUE(panel.Keys().Stored().empty());
 }
 
-TEST(PanelKeyList, ThousandKeysGiveThousandAndOneReports) {
-  PanelModel panel(PanelKind::First);
-  for (int p = 1; p <= 1000; ++p) panel.Keys().Put(p, KeyBytes{uint8_t(p % 100), 0, 0, 0, 0, 0, 0, 0});
-  const auto reports = panel.HandleOutputReport(HostKeyList()).reports;
-  ASSERT_EQ(reports.size(), 1001u);
-  EXPECT_EQ(reports[999][5], 0x03);
-  EXPECT_EQ(reports[999][6], 0xE8);
-}
-
 }  // namespace
 }  // namespace zarvex::sim
