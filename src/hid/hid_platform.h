@@ -50,8 +50,9 @@ struct THidReadResult {
 
 // An open device. Every report buffer starts with the report ID byte (0 for
 // devices without numbered reports), on reads and on writes.
-// Destruction closes it. All calls but Read and CancelRead are made on the
-// main thread; Read runs on a reading thread, CancelRead on any thread.
+// Destruction closes it. A handle is used by one thread at a time (the main
+// thread, or the reading thread for its read handle); CancelRead may be
+// called from any thread while Read runs.
 class THidHandle {
  public:
   virtual ~THidHandle() = default;
@@ -72,7 +73,8 @@ class THidPlatform {
  public:
   virtual ~THidPlatform() = default;
   virtual std::vector<THidInterface> PresentInterfaces() = 0;
-  // Null on failure, with error set to the platform's code.
+  // Null on failure, with error set to the platform's code. Callable from a
+  // reading thread too (it opens its own read handle).
   virtual std::unique_ptr<THidHandle> Open(const std::string& devicePath, THidAccess access,
                                            uint32_t& error) = 0;
   // From now on onChange runs on the main thread after every change of the
