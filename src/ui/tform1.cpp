@@ -1,0 +1,237 @@
+#include "ui/tform1.h"
+
+#include <QCloseEvent>
+#include <QCompleter>
+#include <QFontDatabase>
+#include <QPalette>
+#include <QShortcut>
+#include <QTabBar>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "ui/panel_text.h"
+#include "ui/typing_limit.h"
+#include "ui_tform1.h"
+
+namespace zarvex {
+namespace {
+
+constexpr int kTimerIntervalMs = 10;
+constexpr int kDesignColumnWidths[3] = {30, 130, 40};
+const char* const kGridTitles[3] = {"№", "Ключ (hex)", "Дубль"};
+// The widest text a key column holds; the design widths were made for a
+// narrower font, so a column grows until this fits.
+const char* const kWidestGridTexts[3] = {"1000", "DD-DD-DD-DD-DD-DD-DD-DD", "1000"};
+
+const char* const kSegmentedStyle =
+    "QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
+    "QProgressBar::chunk { background: palette(highlight); width: 9px; margin: 1px; }";
+const char* const kSmoothStyle =
+    "QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
+    "QProgressBar::chunk { background: palette(highlight); }";
+
+void SetTextColour(QWidget* widget, protocol::Rgb colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::WindowText, QColor(colour.r, colour.g, colour.b));
+  widget->setPalette(palette);
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::TForm1>()) {
+  ui_->setupUi(this);
+  setFont(WindowFont());
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(769, 648);
+  move(199, 119);
+
+  SetTextColour(ui_->LabelCon, protocol::kDisconnectedRed);
+  ui_->ProgressBar->setStyleSheet(kSegmentedStyle);
+  // All seven captions must fit the tab row without scroll arrows.
+  ui_->PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 5px; }"));
+  QFont tabFont = font();
+  tabFont.setPixelSize(10);
+  ui_->PageControl1->tabBar()->setFont(tabFont);
+  ui_->PageControl1->setUsesScrollButtons(false);
+  for (QComboBox* combo : findChildren<QComboBox*>()) {
+    if (combo->completer()) combo->completer()->setCaseSensitivity(Qt::CaseSensitive);
+  }
+  TypingLimit::InstallFromProperties(this);
+
+  timer_ = new QTimer(this);
+  timer_->setObjectName("Timer");
+  timer_->setInterval(kTimerIntervalMs);
+
+  CollectControlArrays();
+  WireEvents();
+  timer_->start();
+}
+
+TForm1::~TForm1() = default;
+
+QFont TForm1::WindowFont() {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  font.setPixelSize(11);
+  return font;
+}
+
+void TForm1::CollectControlArrays() {
+  Ui::TForm1& u = *ui_;
+  editPhone_ = {u.EditPhone1, u.EditPhone2, u.EditPhone3, u.EditPhone4,
+                u.EditPhone5, u.EditPhone6, u.EditPhone7, u.EditPhone8};
+  editKB_ = {u.EditKB1, u.EditKB2, u.EditKB3, u.EditKB4, u.EditKB5,
+             u.EditKB6, u.EditKB7, u.EditKB8, u.EditKB9, u.EditKB10};
+  editInWait_ = {u.EditIn1Wait, u.EditIn2Wait, u.EditIn3Wait,
+                 u.EditIn4Wait, u.EditIn5Wait, u.EditIn6Wait};
+  cmBxIn_ = {u.CmBxIn1, u.CmBxIn2, u.CmBxIn3, u.CmBxIn4, u.CmBxIn5, u.CmBxIn6};
+  chBxSirenIn_ = {u.ChBxSirenIn1, u.ChBxSirenIn2, u.ChBxSirenIn3,
+                  u.ChBxSirenIn4, u.ChBxSirenIn5, u.ChBxSirenIn6};
+  editInName_ = {u.EditIn1Name, u.EditIn2Name, u.EditIn3Name,   u.EditIn4Name,
+                 u.EditIn5Name, u.EditIn6Name, u.EditTamperName};
+  smsBox_ = {u.ChBxResetSMS,  u.ChBxSMS1,        u.ChBxSMS2,       u.ChBxSMS3,
+             u.ChBxSMS4,      u.ChBxSMS5,        u.ChBxSMS6,       u.ChBxTamperSMS,
+             u.ChBxPowerOffSMS, u.ChBxPowerOnSMS, u.ChBxLowBatSMS, u.ChBxNoBatSMS,
+             u.ChBxAlarmOnSMS, u.ChBxAlarmOffSMS};
+  callBox_ = {u.ChBxResetCall,  u.ChBxCall1,        u.ChBxCall2,       u.ChBxCall3,
+              u.ChBxCall4,      u.ChBxCall5,        u.ChBxCall6,       u.ChBxTamperCall,
+              u.ChBxPowerOffCall, u.ChBxPowerOnCall, u.ChBxLowBatCall, u.ChBxNoBatCall,
+              u.ChBxAlarmOnCall, u.ChBxAlarmOffCall};
+}
+
+void TForm1::WireEvents() {
+  Ui::TForm1& u = *ui_;
+  connect(u.ButtonRead, &QPushButton::clicked, this, &TForm1::ButtonReadClick);
+  connect(u.ButtonWrite, &QPushButton::clicked, this, &TForm1::ButtonWriteClick);
+  connect(u.ButtonLoad, &QPushButton::clicked, this, &TForm1::ButtonLoadClick);
+  connect(u.Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+  // toggled, not clicked: the rules must also follow changes made by code.
+  connect(u.ChBxAuto, &QCheckBox::toggled, this, &TForm1::ChBxAutoClick);
+  connect(u.ChBxVPN, &QCheckBox::toggled, this, &TForm1::ChBxVPNClick);
+  connect(u.ButtonWriteKeys, &QPushButton::clicked, this, &TForm1::ButtonWriteKeysClick);
+  connect(u.ButtonDelKeys, &QPushButton::clicked, this, &TForm1::ButtonDelKeysClick);
+  connect(u.ButtonDelAllKeys, &QPushButton::clicked, this, &TForm1::ButtonDelAllKeysClick);
+  connect(u.ButtonReadKeys, &QPushButton::clicked, this, &TForm1::ButtonReadKeysClick);
+  connect(u.ButtonWriteTrinket, &QPushButton::clicked, this, &TForm1::ButtonWriteTrinketClick);
+  connect(u.ButtonDelTrinket, &QPushButton::clicked, this, &TForm1::ButtonDelTrinketClick);
+  connect(u.ButtonDelAllTrinket, &QPushButton::clicked, this, &TForm1::ButtonDelAllTrinketClick);
+  connect(u.ButtonWriteSensor, &QPushButton::clicked, this, &TForm1::ButtonWriteSensorClick);
+  connect(u.ButtonDelSensor, &QPushButton::clicked, this, &TForm1::ButtonDelSensorClick);
+  connect(u.ButtonDelAllSensor, &QPushButton::clicked, this, &TForm1::ButtonDelAllSensorClick);
+  connect(u.ButtonReadWireLess, &QPushButton::clicked, this, &TForm1::ButtonReadWireLessClick);
+  connect(timer_, &QTimer::timeout, this, &TForm1::TimerTimer);
+  // Support asks for the report log now and then; it stays out of sight otherwise.
+  auto* logShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L), this);
+  connect(logShortcut, &QShortcut::activated, this, &TForm1::ToggleLog);
+}
+
+void TForm1::Call(const std::function<void()>& handler) {
+  if (handler) handler();
+}
+
+void TForm1::ButtonReadClick() { Call(handlers_.ButtonReadClick); }
+void TForm1::ButtonWriteClick() { Call(handlers_.ButtonWriteClick); }
+void TForm1::ButtonWriteKeysClick() { Call(handlers_.ButtonWriteKeysClick); }
+void TForm1::ButtonDelKeysClick() { Call(handlers_.ButtonDelKeysClick); }
+void TForm1::ButtonDelAllKeysClick() { Call(handlers_.ButtonDelAllKeysClick); }
+void TForm1::ButtonReadKeysClick() { Call(handlers_.ButtonReadKeysClick); }
+void TForm1::ButtonWriteTrinketClick() { Call(handlers_.ButtonWriteTrinketClick); }
+void TForm1::ButtonDelTrinketClick() { Call(handlers_.ButtonDelTrinketClick); }
+void TForm1::ButtonDelAllTrinketClick() { Call(handlers_.ButtonDelAllTrinketClick); }
+void TForm1::ButtonWriteSensorClick() { Call(handlers_.ButtonWriteSensorClick); }
+void TForm1::ButtonDelSensorClick() { Call(handlers_.ButtonDelSensorClick); }
+void TForm1::ButtonDelAllSensorClick() { Call(handlers_.ButtonDelAllSensorClick); }
+void TForm1::ButtonReadWireLessClick() { Call(handlers_.ButtonReadWireLessClick); }
+void TForm1::TimerTimer() { Call(handlers_.TimerTimer); }
+
+void TForm1::ToggleLog() { ui_->Memo->setVisible(ui_->Memo->isHidden()); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (FormClose()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+std::string TForm1::EditLabMinText() const { return ui_->EditLabMin->text().toStdString(); }
+std::string TForm1::EditLabMaxText() const { return ui_->EditLabMax->text().toStdString(); }
+std::string TForm1::EditTrinketText() const { return ui_->EditTrinket->text().toStdString(); }
+std::string TForm1::EditSensorText() const { return ui_->EditSensor->text().toStdString(); }
+bool TForm1::RBSens3Checked() const { return ui_->RBSens3->isChecked(); }
+
+void TForm1::SetStatus(const std::string& text, protocol::Rgb colour) {
+  ui_->LabelCon->setText(QString::fromStdString(text));
+  SetTextColour(ui_->LabelCon, colour);
+}
+
+void TForm1::SetDeviceType(const std::string& text) {
+  ui_->LabelDevType->setText(QString::fromStdString(text));
+}
+
+void TForm1::SetDeviceVersion(const std::string& text) {
+  ui_->LabelDevVersion->setText(QString::fromStdString(text));
+}
+
+void TForm1::SetProgressSmooth(bool smooth) {
+  if (smooth == progressSmooth_) return;
+  progressSmooth_ = smooth;
+  ui_->ProgressBar->setStyleSheet(smooth ? kSmoothStyle : kSegmentedStyle);
+}
+
+void TForm1::SetProgressPosition(int position) {
+  QProgressBar* bar = ui_->ProgressBar;
+  bar->setValue(std::clamp(position, bar->minimum(), bar->maximum()));
+}
+
+int TForm1::ProgressMaximum() const { return ui_->ProgressBar->maximum(); }
+
+void TForm1::ShowMessage(const std::string& text) {
+  modal_->ShowMessage(this, QString::fromStdString(text));
+}
+
+bool TForm1::IsLogVisible() const { return !ui_->Memo->isHidden(); }
+
+void TForm1::AppendLogLine(const std::string& line) {
+  ui_->Memo->appendPlainText(QString::fromStdString(line));
+}
+
+void TForm1::ResetKeyGrid() {
+  QTableWidget* grid = ui_->KeyGrid2;
+  const QFontMetrics metrics(grid->font());
+  for (int column = 0; column < 3; ++column) {
+    grid->setItem(0, column, new QTableWidgetItem(QString::fromUtf8(kGridTitles[column])));
+    const int needed =
+        std::max(metrics.horizontalAdvance(QString::fromUtf8(kGridTitles[column])),
+                 metrics.horizontalAdvance(QString::fromLatin1(kWidestGridTexts[column]))) +
+        2 * metrics.averageCharWidth();
+    grid->setColumnWidth(column, std::max(kDesignColumnWidths[column], needed));
+  }
+  grid->setRowCount(1);
+}
+
+void TForm1::SetKeyRow(int row, const std::string& position, const std::string& key,
+                       const std::string& duplicate) {
+  if (row < 0) return;
+  QTableWidget* grid = ui_->KeyGrid2;
+  if (grid->rowCount() <= row) grid->setRowCount(row + 1);
+  grid->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(position)));
+  grid->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(key)));
+  grid->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(duplicate)));
+}
+
+void TForm1::SetWirelessLabels(const std::string& trinkets, const std::string& sensors) {
+  ui_->LabelTrinkets->setText(QString::fromStdString(trinkets));
+  ui_->LabelSensors->setText(QString::fromStdString(sensors));
+}
+
+void TForm1::SetTimerRunning(bool running) {
+  if (running && !timer_->isActive()) {
+    timer_->start();
+  } else if (!running) {
+    timer_->stop();
+  }
+}
+
+}  // namespace zarvex

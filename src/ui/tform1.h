@@ -1,0 +1,139 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "protocol/panel_view.h"
+#include "settings/tcfg.h"
+#include "ui/device_handlers.h"
+#include "ui/qt_modal_ui.h"
+
+class QCheckBox;
+class QCloseEvent;
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+class QTimer;
+
+namespace Ui {
+class TForm1;
+}
+
+namespace zarvex {
+
+// The one main window. It owns the settings record and is the view through
+// which the device link shows its state.
+class TForm1 : public QWidget, public protocol::PanelView {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The platform's sans font at the size that the fixed layout is drawn for.
+  static QFont WindowFont();
+
+  TCFG& Cfg() { return cfg_; }
+  const TCFG& Cfg() const { return cfg_; }
+  DeviceHandlers& Handlers() { return handlers_; }
+  // Not owned; the default is the platform's message boxes and dialogs.
+  void SetModalUi(ModalUi& modal) { modal_ = &modal; }
+
+  // Start-up: the device link's hook, the key grid, then "zarvex.cfg".
+  // Called once after construction, before the window is shown.
+  void FormCreate();
+  // Collects and saves "zarvex.cfg"; false keeps the window open.
+  bool FormClose();
+
+  // Texts the device link reads (UTF-8).
+  std::string EditLabMinText() const;
+  std::string EditLabMaxText() const;
+  std::string EditTrinketText() const;
+  std::string EditSensorText() const;
+  bool RBSens3Checked() const;
+
+  bool ProgressSmooth() const { return progressSmooth_; }
+
+  // Control-state rules.
+  void ApplyAutonomousMode();
+  void ApplyNetworkFields();
+
+  // protocol::PanelView
+  void SetStatus(const std::string& text, protocol::Rgb colour) override;
+  void SetDeviceType(const std::string& text) override;
+  void SetDeviceVersion(const std::string& text) override;
+  void SetProgressSmooth(bool smooth) override;
+  void SetProgressPosition(int position) override;
+  int ProgressMaximum() const override;
+  void ShowMessage(const std::string& text) override;
+  void ShowSettings() override;
+  void CollectSettings() override;
+  void SetDeviceButtons(bool connected) override;
+  void ApplyFirmwareRules() override;
+  bool IsLogVisible() const override;
+  void AppendLogLine(const std::string& line) override;
+  void ResetKeyGrid() override;
+  void SetKeyRow(int row, const std::string& position, const std::string& key,
+                 const std::string& duplicate) override;
+  void SetWirelessLabels(const std::string& trinkets, const std::string& sensors) override;
+  void SetTimerRunning(bool running) override;
+
+ public slots:
+  void ButtonReadClick();
+  void ButtonWriteClick();
+  void ButtonLoadClick();
+  void Button3Click();
+  void ChBxAutoClick();
+  void ChBxVPNClick();
+  void ButtonWriteKeysClick();
+  void ButtonDelKeysClick();
+  void ButtonDelAllKeysClick();
+  void ButtonReadKeysClick();
+  void ButtonWriteTrinketClick();
+  void ButtonDelTrinketClick();
+  void ButtonDelAllTrinketClick();
+  void ButtonWriteSensorClick();
+  void ButtonDelSensorClick();
+  void ButtonDelAllSensorClick();
+  void ButtonReadWireLessClick();
+  void TimerTimer();
+  void ToggleLog();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void WireEvents();
+  void CollectControlArrays();
+  // Runs a file operation; a failure is shown with its text. True on success.
+  template <typename Operation>
+  bool RunFileOperation(Operation&& operation);
+  static void Call(const std::function<void()>& handler);
+  bool SaveDialogCanClose(const QString& fileName);
+  bool OpenDialogCanClose(const QString& fileName);
+  void SaveToFile(const QString& fileName);
+  void LoadFromFile(const QString& fileName);
+
+  std::unique_ptr<Ui::TForm1> ui_;
+  TCFG cfg_;
+  DeviceHandlers handlers_;
+  QtModalUi platformModal_;
+  ModalUi* modal_ = &platformModal_;
+  QTimer* timer_ = nullptr;
+  bool progressSmooth_ = false;
+  QString saveDialogFileName_;
+  QString openDialogFileName_;
+
+  std::array<QLineEdit*, 8> editPhone_{};
+  std::array<QLineEdit*, 10> editKB_{};
+  std::array<QLineEdit*, 6> editInWait_{};
+  std::array<QComboBox*, 6> cmBxIn_{};
+  std::array<QCheckBox*, 6> chBxSirenIn_{};
+  std::array<QLineEdit*, 7> editInName_{};  // [6] is EditTamperName
+  std::array<QCheckBox*, 14> smsBox_{};     // by event slot
+  std::array<QCheckBox*, 14> callBox_{};    // by event slot
+};
+
+}  // namespace zarvex

@@ -1,0 +1,46 @@
+#include "ui/typing_limit.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace zarvex {
+
+TypingLimit::TypingLimit(QLineEdit* edit, int limit)
+    : QValidator(edit), edit_(edit), limit_(limit), committed_(edit->text()) {
+  connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { committed_ = text; });
+  edit->setValidator(this);
+  edit->installEventFilter(this);
+}
+
+void TypingLimit::InstallFromProperties(QObject* root) {
+  for (QLineEdit* edit : root->findChildren<QLineEdit*>()) {
+    const QVariant limit = edit->property("typingLimit");
+    if (limit.isValid()) new TypingLimit(edit, limit.toInt());
+  }
+}
+
+// A text set by the program is validated as well, but an Invalid result only
+// undoes user edits, so such a text stays whole.
+QValidator::State TypingLimit::validate(QString& input, int&) const {
+  if (input.size() > limit_ && input.size() > committed_.size()) return Invalid;
+  return Acceptable;
+}
+
+bool TypingLimit::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == edit_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) && !edit_->isReadOnly()) {
+    QString pasted = QGuiApplication::clipboard()->text();
+    pasted.remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    const qsizetype kept = edit_->text().size() - edit_->selectedText().size();
+    const qsizetype room = std::max<qsizetype>(0, limit_ - kept);
+    if (pasted.size() > room) {
+      edit_->insert(pasted.left(room));
+      return true;
+    }
+  }
+  return QValidator::eventFilter(watched, event);
+}
+
+}  // namespace zarvex

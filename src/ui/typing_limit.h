@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QValidator>
+
+class QLineEdit;
+
+namespace zarvex {
+
+// A typing limit that binds only the user: unlike QLineEdit::setMaxLength it
+// never cuts a text that the program puts into the box, and the user may still
+// delete or overwrite inside an over-long text. Only growth past the limit is
+// refused; a paste from the keyboard is cut to what still fits.
+class TypingLimit : public QValidator {
+  Q_OBJECT
+
+ public:
+  TypingLimit(QLineEdit* edit, int limit);
+
+  // Attaches a limit to every line edit under `root` that carries the dynamic
+  // property "typingLimit" (set in the form file).
+  static void InstallFromProperties(QObject* root);
+
+  int Limit() const { return limit_; }
+  State validate(QString& input, int& pos) const override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLineEdit* edit_;
+  int limit_;
+  QString committed_;  // the text before the edit being validated
+};
+
+}  // namespace zarvex

@@ -1,0 +1,42 @@
+// Renders the window once per page, so that a person can look at the layout:
+//   render_pages <output directory>
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "ui/tform1.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
+    return 2;
+  }
+  const QString outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+  QDir().mkpath(outDir);
+  QApplication::setFont(zarvex::TForm1::WindowFont());
+
+  // The window reads and writes zarvex.cfg in the current directory.
+  QTemporaryDir work;
+  QDir::setCurrent(work.path());
+
+  zarvex::TForm1 form;
+  form.FormCreate();
+  form.show();
+  auto* pages = form.findChild<QTabWidget*>("PageControl1");
+  for (int i = 0; i < pages->count(); ++i) {
+    pages->setCurrentIndex(i);
+    QApplication::processEvents();
+    const QString file =
+        QStringLiteral("%1/page-%2-%3.png").arg(outDir).arg(i + 1).arg(pages->widget(i)->objectName());
+    if (!form.grab().save(file)) {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+      return 1;
+    }
+    std::printf("%s\n", qPrintable(file));
+  }
+  return 0;
+}
