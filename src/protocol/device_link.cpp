@@ -137,7 +137,9 @@ void DeviceLink::HIDDeviceData(OfferedDevice& device, uint8_t /*reportId*/, cons
                                int size) {
   try {
     // Only the held panel speaks; anything else would mix into its exchange.
-    if (IsHeld(device) && IsPanel(device)) {
+    // An empty report carries no header; dispatching would repeat the
+    // previous report as if the panel had answered twice.
+    if (IsHeld(device) && IsPanel(device) && data != nullptr && size > 0) {
       const int count = link_.in.Store(data, size);
       if (link_.view.IsLogVisible()) {
         std::string line;

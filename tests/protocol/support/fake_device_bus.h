@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/device_bus.h"
+
+namespace zarvex::protocol::testing {
+
+using Report = std::vector<uint8_t>;
+
+// One plugged HID device with a scripted product string; it records every
+// report written to it through a port.
+class FakeDevice : public OfferedDevice {
+ public:
+  explicit FakeDevice(std::string product) : product(std::move(product)) {}
+  std::string ProductString() override { return product; }
+  const void* Identity() const override { return this; }
+
+  std::string product;
+  std::string path = "/dev/hidraw0";
+  int outputLength = 65;
+  bool readWrite = true;
+  bool lent = false;
+  int checkOuts = 0;
+  std::vector<Report> written;
+};
+
+// A checked-out device; destroying it checks the device in.
+class FakePort : public PanelPort {
+ public:
+  explicit FakePort(std::shared_ptr<FakeDevice> device) : device_(std::move(device)) {}
+  ~FakePort() override { device_->lent = false; }
+  const void* Identity() const override { return device_.get(); }
+  int OutputReportByteLength() override { return device_->outputLength; }
+  bool WriteReport(const uint8_t* data, int length) override;
+  bool ReadWriteAccess() const override { return device_->readWrite; }
+  std::string DevicePath() const override { return device_->path; }
+
+ private:
+  std::shared_ptr<FakeDevice> device_;
+};
+
+// The controller's list of plugged devices. EnumerateDevices offers them in
+// order to onEnumerate while it returns true.
+class FakeDeviceBus : public DeviceBus {
+ public:
+  int EnumerateDevices() override;
+  std::unique_ptr<PanelPort> CheckOutAt(int index) override;
+
+  FakeDevice& Plug(const std::string& product);
+  // Takes the device off the list; a port still held keeps it alive.
+  void Remove(FakeDevice& device);
+
+  std::function<bool(OfferedDevice&, int)> onEnumerate;
+  std::vector<std::shared_ptr<FakeDevice>> devices;
+  int scans = 0;
+};
+
+}  // namespace zarvex::protocol::testing

@@ -1,0 +1,42 @@
+#include "link_harness.h"
+
+#include <memory>
+
+#include "panel_replies.h"
+
+namespace zarvex::protocol::testing {
+
+LinkHarness::LinkHarness() {
+  bus.onEnumerate = [this](OfferedDevice& device, int index) { return link.HIDEnumerate(device, index); };
+  link.StartupInit();
+  link.ResetKeyGrid();
+}
+
+FakeDevice& LinkHarness::Plug(const std::string& product) {
+  FakeDevice& device = bus.Plug(product);
+  link.HIDDeviceChange();
+  return device;
+}
+
+void LinkHarness::Unplug(FakeDevice& device) {
+  std::shared_ptr<FakeDevice> keep;  // the removal event still names it
+  for (const auto& d : bus.devices) {
+    if (d.get() == &device) keep = d;
+  }
+  link.HIDRemoval(device);
+  bus.Remove(device);
+  link.HIDDeviceChange();
+}
+
+void LinkHarness::Feed(FakeDevice& device, const Report& report) {
+  link.HIDDeviceData(device, 1, report.data(), static_cast<int>(report.size()));
+}
+
+void LinkHarness::Identify(FakeDevice& device, int32_t version, int32_t type) {
+  link.TimerTimer();
+  Feed(device, ValueNumber(200, type));
+  link.TimerTimer();
+  Feed(device, ValueNumber(201, version));
+}
+
+}  // namespace zarvex::protocol::testing
