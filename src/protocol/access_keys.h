@@ -25,6 +25,7 @@ class AccessKeys {
   void ButtonReadKeysClick();
 
   void ResetKeyGrid();
+  void ClearKeys() { keys_.Clear(); }
   void AddKeyRow();      // key record in InReport
   void FinishKeyList();
 

@@ -25,7 +25,7 @@ void DeviceLink::StartupInit() {
   link_.state = LinkState{};
   link_.out = protocol::OutReport{};
   link_.in = protocol::InReport{};
-  keys_.ResetKeyGrid();
+  keys_.ClearKeys();  // the grid itself is set up by the window's ResetKeyGrid
   deniedIdentity_ = nullptr;
   deniedPath_.clear();
   pendingAccessMessage_.clear();
@@ -102,14 +102,14 @@ void DeviceLink::ShowPendingAccessMessage() {
 }
 
 void DeviceLink::HIDDeviceChange() {
-  ++scanDepth_;
-  try {
+  {
+    struct ScanGuard {
+      int& depth;
+      explicit ScanGuard(int& d) : depth(d) { ++depth; }
+      ~ScanGuard() { --depth; }
+    } guard(scanDepth_);
     bus_.EnumerateDevices();
-  } catch (...) {
-    --scanDepth_;
-    throw;
   }
-  --scanDepth_;
   RequestTicksIfPending();
   if (scanDepth_ == 0) ShowPendingAccessMessage();
 }

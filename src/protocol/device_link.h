@@ -33,7 +33,7 @@ class DeviceLink {
   DeviceLink(TCFG& cfg, PanelView& view, DeviceBus& bus);
 
   // State to start-up values, the expected product name set, no panel held,
-  // key list emptied, timer stopped.
+  // key list emptied, timer stopped. The window runs ResetKeyGrid after it.
   void StartupInit();
   // Key grid set-up of the window's creation handler.
   void ResetKeyGrid() { keys_.ResetKeyGrid(); }

@@ -141,7 +141,7 @@ TEST_F(ConfigurationReadTest, Parameter55GoesToVpnAndIdOnlyForAutonomousOffOnFir
     bool vpn;
   };
   for (Case c : {Case{440, 1, false}, Case{441, 1, true}, Case{499, 1, true}, Case{500, 1, false},
-                 Case{441, 0, false}, Case{499, 0, false}}) {
+                 Case{440, 0, false}, Case{441, 0, false}, Case{499, 0, false}, Case{500, 0, false}}) {
     cfg.FirmwareVersion = c.version;
     cfg.AutonomousOff = c.autonomousOff;
     cfg.VpnAndId = "vpn";

@@ -36,7 +36,12 @@ FakeDevice& FakeDeviceBus::Plug(const std::string& product) {
 }
 
 void FakeDeviceBus::Remove(FakeDevice& device) {
-  std::erase_if(devices, [&device](const auto& d) { return d.get() == &device; });
+  for (auto it = devices.begin(); it != devices.end(); ++it) {
+    if (it->get() != &device) continue;
+    unplugged.push_back(*it);
+    devices.erase(it);
+    return;
+  }
 }
 
 }  // namespace zarvex::protocol::testing

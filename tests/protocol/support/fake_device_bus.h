@@ -52,11 +52,13 @@ class FakeDeviceBus : public DeviceBus {
   std::unique_ptr<PanelPort> CheckOutAt(int index) override;
 
   FakeDevice& Plug(const std::string& product);
-  // Takes the device off the list; a port still held keeps it alive.
+  // Takes the device off the list; it stays alive in `unplugged` so a test
+  // can still look at what was written to it.
   void Remove(FakeDevice& device);
 
   std::function<bool(OfferedDevice&, int)> onEnumerate;
   std::vector<std::shared_ptr<FakeDevice>> devices;
+  std::vector<std::shared_ptr<FakeDevice>> unplugged;
   int scans = 0;
 };
 

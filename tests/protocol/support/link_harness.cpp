@@ -1,7 +1,5 @@
 #include "link_harness.h"
 
-#include <memory>
-
 #include "panel_replies.h"
 
 namespace zarvex::protocol::testing {
@@ -19,10 +17,6 @@ FakeDevice& LinkHarness::Plug(const std::string& product) {
 }
 
 void LinkHarness::Unplug(FakeDevice& device) {
-  std::shared_ptr<FakeDevice> keep;  // the removal event still names it
-  for (const auto& d : bus.devices) {
-    if (d.get() == &device) keep = d;
-  }
   link.HIDRemoval(device);
   bus.Remove(device);
   link.HIDDeviceChange();
