@@ -69,6 +69,9 @@ void THidDeviceController::HandleDeviceChange(int messageParam) {
     if (onChangeFailure_) onChangeFailure_(kDeviceChangeFailureText);
     return;
   }
+  // The start-up mark is spent: later scans, direct ones included, raise
+  // OnDeviceChange only when the list changed.
+  lastMessageParam_ = 0;
   settingUp_ = false;
   inDeviceChange_ = false;
 }

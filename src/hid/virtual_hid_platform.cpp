@@ -244,6 +244,11 @@ int VirtualHidPlatform::OpenHandles(DeviceId id) const {
   return d ? d->openHandles : 0;
 }
 
+void VirtualHidPlatform::SetProductString(DeviceId id, std::string productString) {
+  std::lock_guard lock(state_->mutex);
+  if (auto* d = state_->Find(id)) d->spec.productString = std::move(productString);
+}
+
 void VirtualHidPlatform::FailNextOpens(DeviceId id, int count) {
   std::lock_guard lock(state_->mutex);
   if (auto* d = state_->Find(id)) d->failOpens = count;

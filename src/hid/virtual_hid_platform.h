@@ -50,6 +50,8 @@ class VirtualHidPlatform final : public THidPlatform {
   int WaitingReads(DeviceId id) const;                // reads blocked right now
   int CancelledReads(DeviceId id) const;              // reads ended by CancelRead so far
   int OpenHandles(DeviceId id) const;
+  // What the device answers from now on when asked for its product string.
+  void SetProductString(DeviceId id, std::string productString);
   // Makes the next Open of the device fail (e.g. a device that cannot be reopened).
   void FailNextOpens(DeviceId id, int count);
 

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "hid/hid_device_controller.h"
+#include "hid/hid_simple_loop.h"
+#include "hid/virtual_hid_platform.h"
+
+namespace zarvex::hid::test {
+
+// Records the output reports a virtual device receives.
+class RecordingBehaviour final : public VirtualDeviceBehaviour {
+ public:
+  void OnOutputReport(const std::vector<uint8_t>& report) override {
+    std::lock_guard lock(mutex);
+    reports.push_back(report);
+  }
+  std::vector<std::vector<uint8_t>> Reports() {
+    std::lock_guard lock(mutex);
+    return reports;
+  }
+  std::mutex mutex;
+  std::vector<std::vector<uint8_t>> reports;
+};
+
+inline VirtualDeviceSpec PanelSpec(const std::string& product = "ZARVEX - ZX4110") {
+  VirtualDeviceSpec spec;
+  spec.productString = product;
+  spec.vendorId = 0x1234;
+  spec.productId = 0x5678;
+  spec.versionNumber = 0x0100;
+  return spec;
+}
+
+// A controller on the virtual platform, started and past its start-up scan.
+class ControllerTest : public ::testing::Test {
+ protected:
+  void StartController() {
+    controller = std::make_unique<THidDeviceController>(platform, loop);
+    controller->SetOnDeviceChange([this](THidDeviceController&) { ++deviceChanges; });
+    loop.ProcessPending();
+  }
+  // Runs the scans the platform's notifications asked for.
+  void Settle() { loop.ProcessPending(); }
+
+  VirtualHidPlatform::DeviceId PlugPanel(const std::string& product = "ZARVEX - ZX4110") {
+    return platform.Plug(PanelSpec(product), &behaviour);
+  }
+
+  int IndexOfInstance(const std::string& instance) const {
+    for (int i = 0; i < controller->Count(); ++i)
+      if (controller->At(i).DeviceInstance() == instance) return i;
+    return -1;
+  }
+  int IndexOf(VirtualHidPlatform::DeviceId id) const {
+    for (int i = 0; i < controller->Count(); ++i)
+      if (controller->At(i).DevicePath() == platform.DevicePath(id)) return i;
+    return -1;
+  }
+
+  VirtualHidPlatform platform;
+  THidSimpleLoop loop;
+  RecordingBehaviour behaviour;
+  std::unique_ptr<THidDeviceController> controller;
+  int deviceChanges = 0;
+};
+
+}  // namespace zarvex::hid::test

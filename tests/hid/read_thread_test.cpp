@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "hid_test_support.h"
+
+namespace zarvex::hid::test {
+namespace {
+
+struct Received {
+  uint8_t reportId = 0;
+  std::vector<uint8_t> data;
+  std::thread::id thread;
+};
+
+class ReadThreadTest : public ControllerTest {
+ protected:
+  void SetUp() override {
+    StartController();
+    id = PlugPanel();
+    Settle();
+    held = controller->CheckOutAt(0);
+    ASSERT_TRUE(held);
+  }
+  void TearDown() override { held.reset(); }
+
+  THidDataEvent Recorder() {
+    return [this](THidDevice&, uint8_t reportId, const uint8_t* data, uint16_t size) {
+      received.push_back({reportId, std::vector<uint8_t>(data, data + size), std::this_thread::get_id()});
+    };
+  }
+  bool WaitFor(std::size_t n) {
+    return loop.RunUntil([&] { return received.size() >= n; });
+  }
+  // The reading thread took the report and waits in the hand-off.
+  bool WaitUntilHandedOff() {
+    for (int i = 0; i < 5000; ++i) {
+      if (platform.QueuedInputReports(id) == 0 && platform.WaitingReads(id) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+  bool WaitUntilReadWaiting() {
+    for (int i = 0; i < 5000; ++i) {
+      if (platform.WaitingReads(id) == 1) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+
+  VirtualHidPlatform::DeviceId id = 0;
+  THidDeviceHold held;
+  std::vector<Received> received;
+};
+
+TEST_F(ReadThreadTest, ReportReachesTheHandlerOnTheMainThreadWithIdAndSize) {
+  held->SetDataHandler(Recorder());
+  ASSERT_TRUE(held->Reading());
+  platform.SendInputReport(id, {1, 0xDC, 0xEE, 0x00, 0x05});
+  std::vector<uint8_t> full(65, 0x33);
+  full[0] = 7;
+  platform.SendInputReport(id, full);
+  ASSERT_TRUE(WaitFor(2));
+  EXPECT_EQ(received[0].reportId, 1);
+  EXPECT_EQ(received[0].data, (std::vector<uint8_t>{0xDC, 0xEE, 0x00, 0x05}));
+  EXPECT_EQ(received[0].thread, std::this_thread::get_id());
+  EXPECT_EQ(received[1].reportId, 7);
+  EXPECT_EQ(received[1].data, std::vector<uint8_t>(64, 0x33));
+}
+
+TEST_F(ReadThreadTest, ShortReportGivesSizeOfBytesReadMinusOne) {
+  auto spec = PanelSpec("short");
+  spec.inputReportByteLength = 9;
+  const auto small = platform.Plug(spec, &behaviour);
+  Settle();
+  auto other = controller->CheckOutAt(IndexOf(small));
+  ASSERT_TRUE(other);
+  other->SetDataHandler(Recorder());
+  platform.SendInputReport(small, {3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});  // longer than the buffer
+  platform.SendInputReport(small, {4, 9});
+  ASSERT_TRUE(WaitFor(2));
+  EXPECT_EQ(received[0].reportId, 3);
+  EXPECT_EQ(received[0].data, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(received[1].reportId, 4);
+  EXPECT_EQ(received[1].data, (std::vector<uint8_t>{9}));
+}
+
+TEST_F(ReadThreadTest, CheckInCompletesWhileTheThreadIsBlockedInAHandOff) {
+  held->SetDataHandler(Recorder());
+  platform.SendInputReport(id, {1, 42});
+  ASSERT_TRUE(WaitUntilHandedOff());
+  EXPECT_TRUE(received.empty());  // the main loop has not run yet
+  held.reset();                   // serves the pending hand-off while it waits
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].data[0], 42);
+  EXPECT_EQ(controller->Count(), 1);
+  loop.ProcessPending();  // the stale wake-up finds nothing to run
+  EXPECT_EQ(received.size(), 1u);
+}
+
+TEST_F(ReadThreadTest, StopWithAReadOutstandingCancelsItBeforeTheThreadEnds) {
+  held->SetReadSleepTime(10000);
+  held->SetDataHandler(Recorder());
+  ASSERT_TRUE(WaitUntilReadWaiting());
+  held->SetDataHandler(nullptr);
+  EXPECT_FALSE(held->Reading());
+  EXPECT_EQ(platform.CancelledReads(id), 1);
+  EXPECT_EQ(platform.WaitingReads(id), 0);
+  platform.SendInputReport(id, {1, 1});
+  loop.ProcessPending();
+  EXPECT_EQ(platform.QueuedInputReports(id), 1u);  // nobody took it
+  EXPECT_TRUE(received.empty());
+}
+
+TEST_F(ReadThreadTest, ClearingTheHandlerStopsTheThreadAndSettingItAgainStartsANewOne) {
+  held->SetDataHandler(Recorder());
+  platform.SendInputReport(id, {1, 1});
+  ASSERT_TRUE(WaitFor(1));
+  held->SetDataHandler(nullptr);
+  EXPECT_FALSE(held->Reading());
+  platform.SendInputReport(id, {1, 2});
+  loop.ProcessPending();
+  EXPECT_EQ(received.size(), 1u);
+  std::vector<uint8_t> second;
+  held->SetDataHandler([&](THidDevice&, uint8_t, const uint8_t* data, uint16_t) { second.push_back(data[0]); });
+  EXPECT_TRUE(held->Reading());
+  ASSERT_TRUE(loop.RunUntil([&] { return !second.empty(); }));
+  EXPECT_EQ(second, std::vector<uint8_t>{2});
+}
+
+TEST_F(ReadThreadTest, FailureEscapingTheHandlerEndsTheThreadQuietly) {
+  int calls = 0;
+  held->SetDataHandler([&](THidDevice&, uint8_t, const uint8_t*, uint16_t) {
+    ++calls;
+    throw std::runtime_error("bad report");
+  });
+  platform.SendInputReport(id, {1, 1});
+  ASSERT_TRUE(loop.RunUntil([&] { return calls == 1; }));
+  platform.SendInputReport(id, {1, 2});
+  loop.RunUntil([] { return false; }, std::chrono::milliseconds(50));
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(platform.QueuedInputReports(id), 1u);
+  held.reset();  // still releases cleanly
+}
+
+TEST_F(ReadThreadTest, UnpluggedHeldDeviceReportsReadErrorsUntilCheckedIn) {
+  std::vector<uint32_t> errors;
+  held->SetDataErrorHandler([&](THidDevice&, uint32_t e) { errors.push_back(e); });
+  held->SetDataHandler(Recorder());
+  int removals = 0;
+  controller->SetOnRemoval([&](THidDevice&) { ++removals; });
+  platform.Unplug(id);
+  ASSERT_TRUE(loop.RunUntil([&] { return errors.size() >= 3; }));
+  EXPECT_EQ(errors[0], static_cast<uint32_t>(ENODEV));
+  EXPECT_GE(removals, 1);
+  held.reset();
+  EXPECT_EQ(controller->Count(), 0);
+}
+
+TEST_F(ReadThreadTest, CheckInFromInsideTheDataHandlerDoesNotDeadlock) {
+  held->SetDataHandler([&](THidDevice& d, uint8_t, const uint8_t*, uint16_t) {
+    received.push_back({});
+    if (&d == held.get()) held.reset();
+  });
+  platform.SendInputReport(id, {1, 1});
+  ASSERT_TRUE(WaitFor(1));
+  EXPECT_FALSE(held);
+  ASSERT_EQ(controller->Count(), 1);
+  EXPECT_FALSE(controller->At(0).CheckedOut());
+  // The fresh object reads again once checked out.
+  held = controller->CheckOutAt(0);
+  ASSERT_TRUE(held && held->Reading());
+}
+
+TEST_F(ReadThreadTest, RepliesSentFromInsideTheWriteArriveThroughTheReader) {
+  struct Echo final : VirtualDeviceBehaviour {
+    VirtualHidPlatform* platform = nullptr;
+    VirtualHidPlatform::DeviceId id = 0;
+    void OnOutputReport(const std::vector<uint8_t>& report) override {
+      std::vector<uint8_t> answer(report);
+      answer[1] ^= 0xFF;
+      platform->SendInputReport(id, answer);
+    }
+  } echo;
+  echo.platform = &platform;
+  echo.id = platform.Plug(PanelSpec("echo"), &echo);
+  Settle();
+  auto dev = controller->CheckOutAt(IndexOf(echo.id));
+  dev->SetDataHandler(Recorder());
+  for (uint8_t i = 0; i < 20; ++i) {
+    std::vector<uint8_t> report(65, 0);
+    report[0] = 1;
+    report[1] = i;
+    ASSERT_TRUE(dev->WriteReport(report.data(), 65));
+    ASSERT_TRUE(WaitFor(i + 1u));
+    EXPECT_EQ(received.back().data[0], static_cast<uint8_t>(i ^ 0xFF));
+  }
+  dev.reset();
+  platform.Unplug(echo.id);
+}
+
+}  // namespace
+}  // namespace zarvex::hid::test
