@@ -16,6 +16,7 @@ namespace zarvex::testing {
 class FormFixture {
  public:
   void SetUpDirectory() {
+    modal = ScriptedModalUi();
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     QVERIFY(QDir::setCurrent(dir_->path()));
