@@ -18,7 +18,7 @@ QString KindName(sim::PanelKind kind) {
 }  // namespace
 
 QString ParameterField(int parameter) {
-  if (parameter == 1) return QStringLiteral("KeypadCode0–KeypadCode10");
+  if (parameter == 1) return QStringLiteral("KeypadCode0–10");
   if (parameter >= 2 && parameter <= 9) return QStringLiteral("Phone%1").arg(parameter - 1);
   if (parameter >= 19 && parameter <= 24) return QStringLiteral("InputDelay%1").arg(parameter - 18);
   if (parameter >= 26 && parameter <= 31) return QStringLiteral("InputType%1").arg(parameter - 25);

@@ -49,7 +49,9 @@ void SetCell(QTableWidget* table, int row, int column, const QString& text) {
     item = new QTableWidgetItem;
     table->setItem(row, column, item);
   }
-  if (item->text() != text) item->setText(text);
+  if (item->text() == text) return;
+  item->setText(text);
+  item->setToolTip(text);  // long texts (parameter 1 holds 44 characters) are cut in the cell
 }
 
 }  // namespace
@@ -135,7 +137,7 @@ void SimulatorWindow::BuildLayout() {
                               {QStringLiteral("№"), QStringLiteral("Поле"), QStringLiteral("Значение")});
   parameterTable_->setRowCount(sim::kParameterCount);
   parameterTable_->setColumnWidth(0, 36);
-  parameterTable_->setColumnWidth(1, 170);
+  parameterTable_->setColumnWidth(1, 150);
   for (int p = 1; p <= sim::kParameterCount; ++p) {
     SetCell(parameterTable_, p - 1, 0, QString::number(p));
     SetCell(parameterTable_, p - 1, 1, ParameterField(p));
@@ -173,7 +175,7 @@ void SimulatorWindow::BuildLayout() {
   auto* root = new QHBoxLayout(this);
   root->addLayout(left, 0);
   root->addLayout(right, 1);
-  resize(960, 600);
+  resize(980, 640);
 }
 
 void SimulatorWindow::Connect() {

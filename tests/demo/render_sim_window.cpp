@@ -1,5 +1,6 @@
 // A person's check of the simulator window: saves it as PNGs, one per page
-// of what the panel holds, with a first-model panel plugged and a key stored.
+// of what the panel holds with a first-model panel plugged and a key stored,
+// then one with a second-model panel waiting for a pairing.
 
 #include <QApplication>
 #include <QTabWidget>
@@ -26,5 +27,16 @@ int main(int argc, char** argv) {
     app.processEvents();
     window.grab().save(QStringLiteral("%1/sim-window-%2.png").arg(directory).arg(page + 1));
   }
+  // A second-model panel with paired devices and a pairing waiting.
+  panel.Plug(zarvex::sim::PanelKind::Second);
+  panel.WithModel([](zarvex::sim::PanelModel& m) {
+    m.Wireless().Pair(1);
+    m.Wireless().Pair(4);
+    m.Wireless().Pair(41);
+    m.Wireless().StartPairing(3);
+  });
+  window.Refresh();
+  app.processEvents();
+  window.grab().save(QStringLiteral("%1/sim-window-%2.png").arg(directory).arg(tabs->count() + 1));
   return 0;
 }
