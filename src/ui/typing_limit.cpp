@@ -21,9 +21,12 @@ void TypingLimit::InstallFromProperties(QObject* root) {
   }
 }
 
-// A text set by the program is validated as well, but an Invalid result only
-// undoes user edits, so such a text stays whole.
+// QLineEdit validates a text set by the program as well. setText clears the
+// undo history while every user edit adds to it, which tells the two apart;
+// a program's text must count as valid, or the next user edit would not be
+// undone when it grows past the limit.
 QValidator::State TypingLimit::validate(QString& input, int&) const {
+  if (!edit_->isUndoAvailable()) return Acceptable;
   if (input.size() > limit_ && input.size() > committed_.size()) return Invalid;
   return Acceptable;
 }
