@@ -76,12 +76,13 @@ void VirtualPanel::Send(std::optional<hid::VirtualHidPlatform::DeviceId> id, std
   for (auto& report : reports) platform_.SendInputReport(*id, std::move(report));
 }
 
+// An unplugged panel has no power: it neither learns keys nor pairs.
 void VirtualPanel::PresentKey(const KeyBytes& key) {
-  Run([&](PanelModel& m) { return m.PresentKey(key); });
+  Run([&](PanelModel& m) { return id_ ? m.PresentKey(key) : std::vector<Report>{}; });
 }
 
 void VirtualPanel::AnswerPairing() {
-  Run([](PanelModel& m) { return m.AnswerPairing(); });
+  Run([&](PanelModel& m) { return id_ ? m.AnswerPairing() : std::vector<Report>{}; });
 }
 
 void VirtualPanel::DropNextAnswer() {

@@ -2,6 +2,7 @@
 // The simulated panel plugged into the in-process virtual HID layer as a
 // device "ZARVEX - ZX4110" with 65-byte reports. Every call is thread-safe;
 // answers and unsolicited reports reach the host through SendInputReport.
+// Destroy it only while no host write can be running (on the main thread).
 
 #include <functional>
 #include <map>

@@ -103,6 +103,9 @@ TEST_F(VirtualPanelTest, UnplugsInTheMiddleAndComesBackWithItsMemory) {
   EXPECT_FALSE(panel.IsPlugged());
   EXPECT_TRUE(platform.PresentInterfaces().empty());
   EXPECT_FALSE(host.Write(HostQuery(3)));  // the device has gone
+  panel.WithModel([](PanelModel& m) { m.Keys().StartLearning({1, 5}); });
+  panel.PresentKey(KeyBytes{1, 2, 3, 4, 5, 6, 7, 8});
+  EXPECT_TRUE(panel.StoredKeys().empty());  // no power, no learning
 
   panel.Replug();
   ASSERT_TRUE(panel.IsPlugged());
