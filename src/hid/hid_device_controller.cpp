@@ -21,7 +21,7 @@ THidDeviceController::THidDeviceController(THidPlatform& platform, THidMainLoop&
 
 THidDeviceController::~THidDeviceController() {
   onDeviceChange_ = nullptr;
-  onDeviceUnplug_.reset();
+  SetOnDeviceUnplug(nullptr);
   onEnumerate_ = nullptr;
   platform_.UnwatchChanges();
   self_.reset();
