@@ -10,31 +10,31 @@ VirtualPanel::VirtualPanel(hid::VirtualHidPlatform& platform) : platform_(platfo
 
 VirtualPanel::~VirtualPanel() { Unplug(); }
 
-hid::VirtualDeviceSpec VirtualPanel::PanelSpec() {
-  hid::VirtualDeviceSpec spec;
-  spec.productString = kPanelProductString;
-  spec.inputReportByteLength = static_cast<int>(kReportLength);
-  spec.outputReportByteLength = static_cast<int>(kReportLength);
-  return spec;
+hid::VirtualDeviceSpec VirtualPanel::PanelDevice() {
+  hid::VirtualDeviceSpec device;
+  device.productString = kPanelProductString;
+  device.inputReportByteLength = static_cast<int>(kReportLength);
+  device.outputReportByteLength = static_cast<int>(kReportLength);
+  return device;
 }
 
 void VirtualPanel::Plug(PanelKind kind) { Plug(kind, DefaultFirmwareVersion(kind)); }
 
-void VirtualPanel::Plug(PanelKind kind, int firmwareVersion) { Plug(kind, firmwareVersion, PanelSpec()); }
+void VirtualPanel::Plug(PanelKind kind, int firmwareVersion) { Plug(kind, firmwareVersion, PanelDevice()); }
 
-void VirtualPanel::Plug(PanelKind kind, int firmwareVersion, const hid::VirtualDeviceSpec& spec) {
+void VirtualPanel::Plug(PanelKind kind, int firmwareVersion, const hid::VirtualDeviceSpec& device) {
   std::lock_guard lock(mutex_);
   if (id_) platform_.Unplug(*id_);
   model_.emplace(kind, firmwareVersion);
-  spec_ = spec;
-  id_ = platform_.Plug(spec_, this);
+  device_ = device;
+  id_ = platform_.Plug(device_, this);
 }
 
 void VirtualPanel::Replug() {
   std::lock_guard lock(mutex_);
   if (!model_ || id_) return;
   model_->Replug();
-  id_ = platform_.Plug(spec_, this);
+  id_ = platform_.Plug(device_, this);
 }
 
 void VirtualPanel::Unplug() {

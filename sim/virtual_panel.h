@@ -27,12 +27,12 @@ class VirtualPanel final : public hid::VirtualDeviceBehaviour {
 
   // The device as the panel presents itself; a test may alter it (another
   // report length, no read-write access) and plug that.
-  static hid::VirtualDeviceSpec PanelSpec();
+  static hid::VirtualDeviceSpec PanelDevice();
 
   // Plugs a new panel with factory values, replacing one already plugged.
   void Plug(PanelKind kind);
   void Plug(PanelKind kind, int firmwareVersion);
-  void Plug(PanelKind kind, int firmwareVersion, const hid::VirtualDeviceSpec& spec);
+  void Plug(PanelKind kind, int firmwareVersion, const hid::VirtualDeviceSpec& device);
   // Plugs the same panel back, with everything it holds.
   void Replug();
   void Unplug();
@@ -75,7 +75,7 @@ class VirtualPanel final : public hid::VirtualDeviceBehaviour {
   hid::VirtualHidPlatform& platform_;
   mutable std::mutex mutex_;
   std::optional<PanelModel> model_;
-  hid::VirtualDeviceSpec spec_ = PanelSpec();
+  hid::VirtualDeviceSpec device_ = PanelDevice();
   std::optional<hid::VirtualHidPlatform::DeviceId> id_;
 };
 
