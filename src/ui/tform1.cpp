@@ -50,7 +50,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::TFor
   SetTextColour(ui_->LabelCon, protocol::kDisconnectedRed);
   ui_->ProgressBar->setStyleSheet(kSegmentedStyle);
   // All seven captions must fit the tab row without scroll arrows.
-  ui_->PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 5px; }"));
+  ui_->PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 4px; }"));
   QFont tabFont = font();
   tabFont.setPixelSize(10);
   ui_->PageControl1->tabBar()->setFont(tabFont);
