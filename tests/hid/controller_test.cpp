@@ -410,9 +410,8 @@ TEST_F(DeviceTest, DeviceHandlersPassOnOnlyWhereTheControllerOnesStillStand) {
   PlugPanel("B");
   Settle();
   EXPECT_TRUE(controller->At(0).HasDataErrorHandler());  // scan-created devices take it too
-  auto own = controller->At(1).DataHandlerSlot();
   controller->At(1).SetDataHandler([](THidDevice&, uint8_t, const uint8_t*, uint16_t) {});
-  own = controller->At(1).DataHandlerSlot();
+  const auto own = controller->At(1).DataHandlerSlot();
   controller->SetOnDeviceData(nullptr);
   EXPECT_FALSE(controller->At(0).HasDataHandler());
   EXPECT_EQ(controller->At(1).DataHandlerSlot(), own);
