@@ -1,21 +1,14 @@
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
+#include "ui/qt_translations.h"
 #include "ui/tform1.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Zarvex Settings"));
   QApplication::setApplicationVersion(QStringLiteral("3.0.8"));
-
   // The window is Russian, so Qt's own buttons and dialogs are as well.
-  QTranslator qtTranslator;
-  if (qtTranslator.load(QStringLiteral("qtbase_ru"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&qtTranslator);
-  }
+  zarvex::InstallQtTranslations();
   QApplication::setFont(zarvex::TForm1::WindowFont());
 
   zarvex::TForm1 form;

@@ -38,5 +38,19 @@ int main(int argc, char* argv[]) {
     }
     std::printf("%s\n", qPrintable(file));
   }
+
+  // The two progress looks side by side with some key rows and the log shown.
+  form.SetKeyRow(1, "3", "0A-1B-2C-3D-4E-5F-60-71", "");
+  form.SetKeyRow(2, "7", "0A-1B-2C-3D-4E-5F-60-71", "3");
+  form.SetWirelessLabels("Брелоки: 1, 4", "Датчики: 4(2)");
+  form.SetProgressPosition(28);
+  for (const bool smooth : {false, true}) {
+    form.SetProgressSmooth(smooth);
+    pages->setCurrentIndex(smooth ? 6 : 5);
+    QApplication::processEvents();
+    const QString file = QStringLiteral("%1/progress-%2.png").arg(outDir, smooth ? "smooth" : "segmented");
+    if (!form.grab().save(file)) return 1;
+    std::printf("%s\n", qPrintable(file));
+  }
   return 0;
 }

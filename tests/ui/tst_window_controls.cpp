@@ -12,6 +12,7 @@
 #include <QTableWidget>
 
 #include "form_fixture.h"
+#include "ui/qt_translations.h"
 
 class WindowControlsTest : public QObject, public zarvex::testing::FormFixture {
   Q_OBJECT
@@ -144,6 +145,11 @@ class WindowControlsTest : public QObject, public zarvex::testing::FormFixture {
     QCOMPARE(grid->item(0, 0)->text(), QString::fromUtf8("№"));
     QCOMPARE(grid->item(0, 2)->text(), QString::fromUtf8("Дубль"));
     QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+  }
+
+  void qtDialogsSpeakRussian() {
+    QVERIFY(zarvex::InstallQtTranslations());
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("Отмена"));
   }
 
   void statusAndDeviceLabels() {
