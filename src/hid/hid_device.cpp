@@ -106,7 +106,6 @@ void THidDevice::CloseReadHandle() {
 void THidDevice::CloseHandles() {
   CloseMainHandle();
   CloseReadHandle();
-  writeHandle_.reset();
 }
 
 void THidDevice::SetReadSleepTime(int ms) {

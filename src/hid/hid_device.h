@@ -65,7 +65,7 @@ class THidDevice {
   // whether the main handle is open.
   bool OpenMainHandle();
   void CloseMainHandle();
-  void CloseHandles();  // main, read and write
+  void CloseHandles();  // main and read
 
   int ReadSleepTime() const { return readSleepTime_; }
   void SetReadSleepTime(int ms);  // taken only in 10..10000
@@ -123,7 +123,6 @@ class THidDevice {
   std::atomic<bool> checkedOut_{false};
   std::atomic<bool> inEvent_{false};
   std::unique_ptr<THidHandle> mainHandle_;
-  std::unique_ptr<THidHandle> writeHandle_;
   std::mutex readMutex_;                   // the read handle is shared with the reading thread
   std::shared_ptr<THidHandle> readHandle_;  // guarded by readMutex_
   THidAttributes attributes_;
