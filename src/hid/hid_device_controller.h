@@ -43,7 +43,8 @@ class THidDeviceController {
   // plugged and OnEnumerate is unassigned).
   int EnumerateDevices();
   // Lends the device at index; null when index is outside the list or the
-  // device is already checked out. Starts its reading thread.
+  // device is already checked out. Starts its reading thread when the
+  // device has a data handler. Releasing the handle checks the device in.
   THidDeviceHold CheckOutAt(int index);
 
   int Count() const { return static_cast<int>(list_.size()); }
@@ -52,7 +53,7 @@ class THidDeviceController {
   int CheckedOutCount() const { return checkedOutCount_; }
   int UnpluggedCount() const { return unpluggedCount_; }
   bool InDeviceChange() const { return inDeviceChange_; }
-  // What assigning Version would change: nothing.
+  // The component's version; it cannot be changed.
   static std::string Version() { return "1.0.34"; }
 
   int DevThreadSleepTime() const { return devThreadSleepTime_; }
