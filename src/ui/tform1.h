@@ -37,6 +37,7 @@ class TForm1 : public QWidget, public protocol::PanelView {
 
   TCFG& Cfg() { return cfg_; }
   const TCFG& Cfg() const { return cfg_; }
+  // Set by the device link before FormCreate; the slots below call them.
   DeviceHandlers& Handlers() { return handlers_; }
   // Not owned; the default is the platform's message boxes and dialogs.
   void SetModalUi(ModalUi& modal) { modal_ = &modal; }
@@ -78,6 +79,7 @@ class TForm1 : public QWidget, public protocol::PanelView {
   void SetKeyRow(int row, const std::string& position, const std::string& key,
                  const std::string& duplicate) override;
   void SetWirelessLabels(const std::string& trinkets, const std::string& sensors) override;
+  // The 10 ms timer runs from construction until the link stops it.
   void SetTimerRunning(bool running) override;
 
  public slots:
