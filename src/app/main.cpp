@@ -1,5 +1,9 @@
 #include <QApplication>
 
+#include "hid/linux/linux_hid_platform.h"
+#include "hid/qt/qt_main_loop.h"
+#include "link/panel_connection.h"
+#include "ui/device_link_wiring.h"
 #include "ui/qt_translations.h"
 #include "ui/tform1.h"
 
@@ -7,11 +11,17 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Zarvex Settings"));
   QApplication::setApplicationVersion(QStringLiteral("3.0.8"));
-  // The window is Russian, so Qt's own buttons and dialogs are as well.
   zarvex::InstallQtTranslations();
   QApplication::setFont(zarvex::TForm1::WindowFont());
 
+  // The platform and the loop outlive the connection; the window outlives
+  // both, since the link draws on it until it is gone.
   zarvex::TForm1 form;
+  zarvex::hid::LinuxHidPlatform platform;
+  zarvex::hid::TQtMainLoop loop;
+  zarvex::link::TPanelConnection connection(form.Cfg(), form, platform, loop);
+  zarvex::ConnectDeviceLink(form, connection);
+
   form.FormCreate();
   form.show();
   return QApplication::exec();

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCompleter>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QPalette>
 #include <QShortcut>
 #include <QTabBar>
@@ -12,6 +13,10 @@
 #include "ui/panel_text.h"
 #include "ui/typing_limit.h"
 #include "ui_tform1.h"
+
+// The icon lives in this static library; without this call the linker would
+// drop its resource as unreferenced.
+static void InitWindowIconResource() { Q_INIT_RESOURCE(window_icon); }
 
 namespace zarvex {
 namespace {
@@ -40,6 +45,8 @@ void SetTextColour(QWidget* widget, protocol::Rgb colour) {
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::TForm1>()) {
   ui_->setupUi(this);
+  InitWindowIconResource();
+  setWindowIcon(QIcon(QStringLiteral(":/icons/zarvex-settings.svg")));
   setFont(WindowFont());
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -63,6 +70,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::TFor
   timer_ = new QTimer(this);
   timer_->setObjectName("Timer");
   timer_->setInterval(kTimerIntervalMs);
+  // A coarse timer may slip by 5% per tick, and every exchange waits for one.
+  timer_->setTimerType(Qt::PreciseTimer);
 
   CollectControlArrays();
   WireEvents();
