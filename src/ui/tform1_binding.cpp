@@ -127,7 +127,8 @@ void TForm1::CollectSettings() {
   for (size_t i = 0; i < editInName_.size(); ++i) c.InputName[i] = EditText(editInName_[i]);
   c.AuxValue7 = 1;
 
-  c.VpnAndId = (u.ChBxVPN->isChecked() ? "1" : "0") + EditText(u.EditID);
+  c.VpnAndId = u.ChBxVPN->isChecked() ? "1" : "0";
+  c.VpnAndId += EditText(u.EditID);
 }
 
 void TForm1::ShowSettings() {
