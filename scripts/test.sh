@@ -15,6 +15,6 @@ run() {  # build dir, ctest filter, cmake options...
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" ${filter:+-L "$filter"}
 }
 
-run build "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run build-test "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run build-asan "" -DCMAKE_BUILD_TYPE=Debug -DZARVEX_SANITIZE=address,undefined
 run build-tsan threads -DCMAKE_BUILD_TYPE=Debug -DZARVEX_SANITIZE=thread -DZARVEX_BUILD_UI=OFF
