@@ -104,18 +104,9 @@ void THidDeviceController::DeviceChange() {
     THidDevice* device = list_[static_cast<std::size_t>(index)];
     device->MarkUnplugged();
     changed = true;
-    if (onRemoval_) {
-      auto handler = onRemoval_;
-      device->SetInEvent(true);
-      try {
-        (*handler)(*device);
-      } catch (...) {
-        if (IndexOf(serial) >= 0) device->SetInEvent(false);
-        throw;
-      }
+    if (auto handler = onRemoval_) {
+      if (!RaisePlugEvent(*handler, *device)) continue;  // checked in: already gone
       index = IndexOf(serial);
-      if (index < 0) continue;  // the handler checked it in: already gone
-      device->SetInEvent(false);
     }
     if (!device->CheckedOut()) {
       list_.erase(list_.begin() + index);
@@ -138,20 +129,9 @@ void THidDeviceController::DeviceChange() {
   for (auto& f : fresh) {
     if (!f) continue;
     THidDevice* device = f.release();
-    const uint64_t serial = device->Serial();
     list_.push_back(device);
     changed = true;
-    if (onArrival_) {
-      auto handler = onArrival_;
-      device->SetInEvent(true);
-      try {
-        (*handler)(*device);
-      } catch (...) {
-        if (IndexOf(serial) >= 0) device->SetInEvent(false);
-        throw;
-      }
-      if (IndexOf(serial) >= 0) device->SetInEvent(false);
-    }
+    if (auto handler = onArrival_) RaisePlugEvent(*handler, *device);
   }
 
   Recount();
@@ -159,6 +139,20 @@ void THidDeviceController::DeviceChange() {
     auto handler = onDeviceChange_;
     handler(*this);
   }
+}
+
+bool THidDeviceController::RaisePlugEvent(const THidPlugEvent& handler, THidDevice& device) {
+  const uint64_t serial = device.Serial();
+  device.SetInEvent(true);
+  try {
+    handler(device);
+  } catch (...) {
+    if (IndexOf(serial) >= 0) device.SetInEvent(false);
+    throw;
+  }
+  const bool listed = IndexOf(serial) >= 0;
+  if (listed) device.SetInEvent(false);
+  return listed;
 }
 
 void THidDeviceController::Recount() {

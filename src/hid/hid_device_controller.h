@@ -81,6 +81,9 @@ class THidDeviceController {
   int IndexOf(uint64_t serial) const;
   int IndexOf(const THidDevice* device) const;
   void Recount();
+  // Raises a plug event with InEvent set; false when the handler checked the
+  // device in, which leaves it destroyed.
+  bool RaisePlugEvent(const THidPlugEvent& handler, THidDevice& device);
   std::unique_ptr<THidDevice> CreateDevice(const THidInterface& info);
 
   THidPlatform& platform_;
