@@ -3,7 +3,10 @@
 // program can be tried without a panel.
 
 #include <QApplication>
+#include <QCommandLineParser>
 
+#include "demo/scripted_session.h"
+#include "demo/session_modal_ui.h"
 #include "demo/simulator_window.h"
 #include "hid/qt/qt_main_loop.h"
 #include "hid/virtual_hid_platform.h"
@@ -20,8 +23,23 @@ int main(int argc, char* argv[]) {
   zarvex::InstallQtTranslations();
   QApplication::setFont(zarvex::TForm1::WindowFont());
 
+  // The demo's one option; the configurator itself takes none.
+  QCommandLineParser options;
+  options.setApplicationDescription(QStringLiteral("The configurator over a simulated panel."));
+  options.addHelpOption();
+  const QCommandLineOption scenario(
+      QStringLiteral("scenario"),
+      QStringLiteral("Run the scripted session, save screenshots of each step into <dir>, "
+                     "exit 0 only when every check passed."),
+      QStringLiteral("dir"));
+  options.addOption(scenario);
+  options.process(app);
+  const bool scripted = options.isSet(scenario);
+
   // Declared so that each outlives what uses it: the panel unplugs itself
-  // from the platform, the connection checks the panel's device in.
+  // from the platform, the connection checks the panel's device in. A
+  // scripted run must never wait for a person at a message box.
+  zarvex::demo::SessionModalUi sessionModal;
   zarvex::TForm1 form;
   zarvex::hid::VirtualHidPlatform platform;
   zarvex::hid::TQtMainLoop loop;
@@ -29,6 +47,7 @@ int main(int argc, char* argv[]) {
   zarvex::link::TPanelConnection connection(form.Cfg(), form, platform, loop);
   zarvex::ConnectDeviceLink(form, connection);
   zarvex::demo::SimulatorWindow simulator(panel);
+  if (scripted) form.SetModalUi(sessionModal);
 
   form.FormCreate();
   form.show();
@@ -37,5 +56,9 @@ int main(int argc, char* argv[]) {
   // Closing the configurator ends the demo; the simulator may close alone.
   simulator.setAttribute(Qt::WA_QuitOnClose, false);
   simulator.show();
+  if (scripted) {
+    return zarvex::demo::RunScriptedSession(form, simulator, panel, sessionModal,
+                                            options.value(scenario));
+  }
   return QApplication::exec();
 }
