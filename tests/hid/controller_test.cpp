@@ -84,7 +84,7 @@ TEST_F(ScanTest, QueryOnlyDeviceIsListedWithItsOpenError) {
   THidDevice& d = controller->At(0);
   EXPECT_FALSE(d.ReadWriteAccess());
   EXPECT_EQ(d.OpenError(), static_cast<uint32_t>(EACCES));
-  d.SetDataHandler([](THidDevice&, uint8_t, const uint8_t*, uint16_t) {});
+  d.SetDataHandler(IgnoreData);
   auto held = controller->CheckOutAt(0);
   ASSERT_TRUE(held);
   EXPECT_EQ(held->ProductString(), "ZARVEX - ZX4110");
@@ -148,10 +148,7 @@ TEST_F(EnumerateTest, CountsOfferedDevicesIncludingTheOneThatStopped) {
 }
 
 TEST_F(EnumerateTest, ClosesWhatTheHandlerOpenedUnlessItCheckedTheDeviceOut) {
-  StartController();
-  const auto a = PlugPanel("A");
-  const auto b = PlugPanel("B");
-  Settle();
+  const auto [a, b] = StartWith("A", "B");
   THidDeviceHold held;
   controller->SetOnEnumerate([&](THidDevice& d, int idx) {
     EXPECT_TRUE(d.OpenMainHandle());
@@ -166,11 +163,7 @@ TEST_F(EnumerateTest, ClosesWhatTheHandlerOpenedUnlessItCheckedTheDeviceOut) {
 }
 
 TEST_F(EnumerateTest, WalkGoesOnByIdentityWhenHandlerChecksInAnotherDevice) {
-  StartController();
-  PlugPanel("A");
-  PlugPanel("B");
-  PlugPanel("C");
-  Settle();
+  StartWith("A", "B", "C");
   THidDeviceHold heldB = controller->CheckOutAt(1);
   ASSERT_TRUE(heldB);
   std::vector<std::string> offered;
@@ -187,9 +180,7 @@ TEST_F(EnumerateTest, WalkGoesOnByIdentityWhenHandlerChecksInAnotherDevice) {
 using CheckOutTest = ControllerTest;
 
 TEST_F(CheckOutTest, RefusesIndexOutsideTheListAndDevicesAlreadyOut) {
-  StartController();
-  PlugPanel();
-  Settle();
+  StartWith(kPanel);
   EXPECT_FALSE(controller->CheckOutAt(-1));
   EXPECT_FALSE(controller->CheckOutAt(1));
   auto held = controller->CheckOutAt(0);
@@ -201,9 +192,7 @@ TEST_F(CheckOutTest, RefusesIndexOutsideTheListAndDevicesAlreadyOut) {
 }
 
 TEST_F(CheckOutTest, UnrelatedPlugAndUnplugLeaveTheHeldDeviceHeld) {
-  StartController();
-  PlugPanel();
-  Settle();
+  StartWith(kPanel);
   auto held = controller->CheckOutAt(0);
   ASSERT_TRUE(held);
   const int before = deviceChanges;
@@ -220,10 +209,7 @@ TEST_F(CheckOutTest, UnrelatedPlugAndUnplugLeaveTheHeldDeviceHeld) {
 }
 
 TEST_F(CheckOutTest, HeldUnpluggedDeviceIsRemovedOnEveryScanUntilCheckedIn) {
-  StartController();
-  const auto id = PlugPanel();
-  PlugPanel("other");
-  Settle();
+  const auto id = StartWith(kPanel, "other")[0];
   int unplugs = 0;
   controller->SetOnDeviceUnplug([&](THidDevice&) { ++unplugs; });
   int removals = 0;
@@ -256,11 +242,9 @@ TEST_F(CheckOutTest, HeldUnpluggedDeviceIsRemovedOnEveryScanUntilCheckedIn) {
 }
 
 TEST_F(CheckOutTest, CheckInFromTheRemovalHandlerIsNotTouchedAgain) {
-  StartController();
-  const auto id = PlugPanel();
-  Settle();
+  const auto id = StartWith(kPanel)[0];
   THidDeviceHold held = controller->CheckOutAt(0);
-  held->SetDataHandler([](THidDevice&, uint8_t, const uint8_t*, uint16_t) {});
+  held->SetDataHandler(IgnoreData);
   controller->SetOnRemoval([&](THidDevice& d) {
     if (&d == held.get()) held.reset();
   });
@@ -272,10 +256,7 @@ TEST_F(CheckOutTest, CheckInFromTheRemovalHandlerIsNotTouchedAgain) {
 }
 
 TEST_F(CheckOutTest, RemovalHandlerThatChecksInAnotherDeviceDoesNotDerailTheWalk) {
-  StartController();
-  const auto a = PlugPanel("A");
-  const auto b = PlugPanel("B");
-  Settle();
+  const auto [a, b] = StartWith("A", "B");
   THidDeviceHold heldA = controller->CheckOutAt(0);
   THidDeviceHold heldB = controller->CheckOutAt(1);
   int removals = 0;
@@ -292,11 +273,7 @@ TEST_F(CheckOutTest, RemovalHandlerThatChecksInAnotherDeviceDoesNotDerailTheWalk
 }
 
 TEST_F(CheckOutTest, CheckingInAPluggedDeviceKeepsItsSlotWithAFreshObject) {
-  StartController();
-  PlugPanel("A");
-  PlugPanel("B");
-  PlugPanel("C");
-  Settle();
+  StartWith("A", "B", "C");
   auto held = controller->CheckOutAt(1);
   held->SetReadSleepTime(250);
   int dataCalls = 0;
@@ -318,9 +295,7 @@ TEST_F(CheckOutTest, CheckingInAPluggedDeviceKeepsItsSlotWithAFreshObject) {
 }
 
 TEST_F(CheckOutTest, DeviceThatCannotBeReopenedAtCheckInLeavesUntilTheNextScan) {
-  StartController();
-  const auto id = PlugPanel();
-  Settle();
+  const auto id = StartWith(kPanel)[0];
   auto held = controller->CheckOutAt(0);
   platform.FailNextOpens(id, 2);
   held.reset();
@@ -332,12 +307,9 @@ TEST_F(CheckOutTest, DeviceThatCannotBeReopenedAtCheckInLeavesUntilTheNextScan) 
 }
 
 TEST_F(CheckOutTest, HeldDeviceOutlivesItsController) {
-  StartController();
-  PlugPanel();
-  PlugPanel("other");
-  Settle();
+  StartWith(kPanel, "other");
   auto held = controller->CheckOutAt(0);
-  held->SetDataHandler([](THidDevice&, uint8_t, const uint8_t*, uint16_t) {});
+  held->SetDataHandler(IgnoreData);
   controller.reset();
   EXPECT_EQ(held->Controller(), nullptr);
   EXPECT_FALSE(held->Plugged());
@@ -348,9 +320,7 @@ TEST_F(CheckOutTest, HeldDeviceOutlivesItsController) {
 using DeviceTest = ControllerTest;
 
 TEST_F(DeviceTest, OnlyANonEmptyProductStringIsCached) {
-  StartController();
-  const auto id = PlugPanel("");
-  Settle();
+  const auto id = StartWith("")[0];
   auto held = controller->CheckOutAt(0);
   EXPECT_EQ(held->ProductString(), "");
   platform.SetProductString(id, "ZARVEX - ZX4110");
@@ -360,9 +330,7 @@ TEST_F(DeviceTest, OnlyANonEmptyProductStringIsCached) {
 }
 
 TEST_F(DeviceTest, ProductStringIsAskedOnlyWhileHeldOrOffered) {
-  StartController();
-  PlugPanel();
-  Settle();
+  StartWith(kPanel);
   EXPECT_EQ(controller->At(0).ProductString(), "");
   controller->SetOnEnumerate([](THidDevice& d, int) {
     EXPECT_EQ(d.ProductString(), "ZARVEX - ZX4110");
@@ -373,26 +341,18 @@ TEST_F(DeviceTest, ProductStringIsAskedOnlyWhileHeldOrOffered) {
 }
 
 TEST_F(DeviceTest, ReadSleepTimeTakesOnlyTenToTenThousand) {
-  StartController();
-  PlugPanel();
-  Settle();
+  StartWith(kPanel);
   THidDevice& d = controller->At(0);
   EXPECT_EQ(d.ReadSleepTime(), 100);
-  d.SetReadSleepTime(9);
-  EXPECT_EQ(d.ReadSleepTime(), 100);
-  d.SetReadSleepTime(10);
-  EXPECT_EQ(d.ReadSleepTime(), 10);
-  d.SetReadSleepTime(10001);
-  EXPECT_EQ(d.ReadSleepTime(), 10);
-  d.SetReadSleepTime(10000);
-  EXPECT_EQ(d.ReadSleepTime(), 10000);
+  // Each refused value leaves the one before it.
+  for (const auto& [set, kept] : {std::pair{9, 100}, {10, 10}, {10001, 10}, {10000, 10000}}) {
+    d.SetReadSleepTime(set);
+    EXPECT_EQ(d.ReadSleepTime(), kept) << set;
+  }
 }
 
 TEST_F(DeviceTest, DevThreadSleepTimePassesOnlyToDevicesStillOnTheOldValue) {
-  StartController();
-  PlugPanel("A");
-  PlugPanel("B");
-  Settle();
+  StartWith("A", "B");
   controller->At(1).SetReadSleepTime(500);
   controller->SetDevThreadSleepTime(200);
   EXPECT_EQ(controller->At(0).ReadSleepTime(), 200);
@@ -404,13 +364,13 @@ TEST_F(DeviceTest, DevThreadSleepTimePassesOnlyToDevicesStillOnTheOldValue) {
 
 TEST_F(DeviceTest, DeviceHandlersPassOnOnlyWhereTheControllerOnesStillStand) {
   StartController();
-  controller->SetOnDeviceData([](THidDevice&, uint8_t, const uint8_t*, uint16_t) {});
+  controller->SetOnDeviceData(IgnoreData);
   controller->SetOnDeviceDataError([](THidDevice&, uint32_t) {});
   PlugPanel("A");
   PlugPanel("B");
   Settle();
   EXPECT_TRUE(controller->At(0).HasDataErrorHandler());  // scan-created devices take it too
-  controller->At(1).SetDataHandler([](THidDevice&, uint8_t, const uint8_t*, uint16_t) {});
+  controller->At(1).SetDataHandler(IgnoreData);
   const auto own = controller->At(1).DataHandlerSlot();
   controller->SetOnDeviceData(nullptr);
   EXPECT_FALSE(controller->At(0).HasDataHandler());
@@ -420,18 +380,14 @@ TEST_F(DeviceTest, DeviceHandlersPassOnOnlyWhereTheControllerOnesStillStand) {
 }
 
 TEST_F(DeviceTest, WriteReportSendsExactlyTheBytesWithTheReportIdFirst) {
-  StartController();
-  PlugPanel();
-  Settle();
+  StartWith(kPanel);
   EXPECT_FALSE(controller->At(0).WriteReport(std::vector<uint8_t>(65, 1).data(), 65));  // not held
   auto held = controller->CheckOutAt(0);
   const THidCaps caps = held->ReportCaps();
   EXPECT_EQ(caps.inputReportByteLength, 65);
   ASSERT_EQ(caps.outputReportByteLength, 65);
-  std::vector<uint8_t> report(caps.outputReportByteLength, 0);
-  report[0] = 1;
-  report[1] = 0xDC;
-  report[2] = 0xED;
+  std::vector<uint8_t> report{1, 0xDC, 0xED};
+  report.resize(caps.outputReportByteLength);
   uint32_t written = 0;
   EXPECT_TRUE(held->WriteReport(report.data(), static_cast<int>(report.size()), written));
   EXPECT_EQ(written, 65u);

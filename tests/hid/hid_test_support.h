@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,7 +29,11 @@ class RecordingBehaviour final : public VirtualDeviceBehaviour {
   std::vector<std::vector<uint8_t>> reports;
 };
 
-inline VirtualDeviceSpec PanelSpec(const std::string& product = "ZARVEX - ZX4110") {
+inline constexpr const char* kPanel = "ZARVEX - ZX4110";
+
+inline void IgnoreData(THidDevice&, uint8_t, const uint8_t*, uint16_t) {}
+
+inline VirtualDeviceSpec PanelSpec(const std::string& product = kPanel) {
   VirtualDeviceSpec spec;
   spec.productString = product;
   spec.vendorId = 0x1234;
@@ -48,14 +53,16 @@ class ControllerTest : public ::testing::Test {
   // Runs the scans the platform's notifications asked for.
   void Settle() { loop.ProcessPending(); }
 
-  VirtualHidPlatform::DeviceId PlugPanel(const std::string& product = "ZARVEX - ZX4110") {
+  VirtualHidPlatform::DeviceId PlugPanel(const std::string& product = kPanel) {
     return platform.Plug(PanelSpec(product), &behaviour);
   }
-
-  int IndexOfInstance(const std::string& instance) const {
-    for (int i = 0; i < controller->Count(); ++i)
-      if (controller->At(i).DeviceInstance() == instance) return i;
-    return -1;
+  // Starts with these panels plugged, in order, and scanned.
+  template <typename... Products>
+  std::array<VirtualHidPlatform::DeviceId, sizeof...(Products)> StartWith(const Products&... products) {
+    StartController();
+    std::array<VirtualHidPlatform::DeviceId, sizeof...(Products)> ids{PlugPanel(products)...};
+    Settle();
+    return ids;
   }
   int IndexOf(VirtualHidPlatform::DeviceId id) const {
     for (int i = 0; i < controller->Count(); ++i)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <thread>
 
 #include "hid_test_support.h"
@@ -17,9 +18,7 @@ struct Received {
 class ReadThreadTest : public ControllerTest {
  protected:
   void SetUp() override {
-    StartController();
-    id = PlugPanel();
-    Settle();
+    id = StartWith(kPanel)[0];
     held = controller->CheckOutAt(0);
     ASSERT_TRUE(held);
   }
@@ -33,20 +32,17 @@ class ReadThreadTest : public ControllerTest {
   bool WaitFor(std::size_t n) {
     return loop.RunUntil([&] { return received.size() >= n; });
   }
+  // Polls the platform's side, which the main loop does not drive.
+  static bool WaitUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+  }
   // The reading thread took the report and waits in the hand-off.
   bool WaitUntilHandedOff() {
-    for (int i = 0; i < 5000; ++i) {
-      if (platform.QueuedInputReports(id) == 0 && platform.WaitingReads(id) == 0) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    return WaitUntil([&] { return platform.QueuedInputReports(id) == 0 && platform.WaitingReads(id) == 0; });
   }
   bool WaitUntilReadWaiting() {
-    for (int i = 0; i < 5000; ++i) {
-      if (platform.WaitingReads(id) == 1) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    return WaitUntil([&] { return platform.WaitingReads(id) == 1; });
   }
 
   VirtualHidPlatform::DeviceId id = 0;
@@ -190,9 +186,8 @@ TEST_F(ReadThreadTest, RepliesSentFromInsideTheWriteArriveThroughTheReader) {
   auto dev = controller->CheckOutAt(IndexOf(echo.id));
   dev->SetDataHandler(Recorder());
   for (uint8_t i = 0; i < 20; ++i) {
-    std::vector<uint8_t> report(65, 0);
-    report[0] = 1;
-    report[1] = i;
+    std::vector<uint8_t> report{1, i};
+    report.resize(65);
     ASSERT_TRUE(dev->WriteReport(report.data(), 65));
     ASSERT_TRUE(WaitFor(i + 1u));
     EXPECT_EQ(received.back().data[0], static_cast<uint8_t>(i ^ 0xFF));

@@ -10,31 +10,28 @@ namespace zarvex::sim::test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline Bytes HostQuery(uint8_t code) {
-  Bytes r(65, 0);
-  r[0] = 1; r[1] = 0xDC; r[2] = 0xED; r[3] = 0x20; r[4] = code; r[5] = 3; r[6] = 4;
+// Report ID 1, the host's mark, then class, code, value type and length.
+inline Bytes HostFrame(uint8_t kind, uint8_t code, uint8_t type, uint8_t length) {
+  Bytes r{1, 0xDC, 0xED, kind, code, type, length};
+  r.resize(65);
   return r;
 }
 
+inline Bytes HostQuery(uint8_t code) { return HostFrame(0x20, code, 3, 4); }
+
 inline Bytes HostWriteNumber(uint8_t code, uint32_t value) {
-  Bytes r(65, 0);
-  r[0] = 1; r[1] = 0xDC; r[2] = 0xED; r[3] = 0x10; r[4] = code; r[5] = 3; r[6] = 4;
-  r[7] = uint8_t(value >> 24); r[8] = uint8_t(value >> 16); r[9] = uint8_t(value >> 8); r[10] = uint8_t(value);
+  Bytes r = HostFrame(0x10, code, 3, 4);
+  for (int i = 0; i < 4; ++i) r[7 + i] = uint8_t(value >> (24 - 8 * i));
   return r;
 }
 
 inline Bytes HostWriteText(uint8_t code, const std::string& text) {
-  Bytes r(65, 0);
-  r[0] = 1; r[1] = 0xDC; r[2] = 0xED; r[3] = 0x10; r[4] = code; r[5] = 4; r[6] = uint8_t(text.size());
+  Bytes r = HostFrame(0x10, code, 4, uint8_t(text.size()));
   for (std::size_t i = 0; i < text.size() && 7 + i < r.size(); ++i) r[7 + i] = uint8_t(text[i]);
   return r;
 }
 
-inline Bytes HostKeyList() {
-  Bytes r(65, 0);
-  r[0] = 1; r[1] = 0xDC; r[2] = 0xED; r[3] = 0x10; r[4] = 0xE8; r[5] = 3; r[6] = 4; r[7] = 0;
-  return r;
-}
+inline Bytes HostKeyList() { return HostFrame(0x10, 0xE8, 3, 4); }
 
 struct Reply {
   bool wellFormed = false;  // 65 bytes, report ID 1, 0xDC 0xEE

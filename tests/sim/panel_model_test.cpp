@@ -56,10 +56,7 @@ TEST(PanelParameterQuery, NumbersAreBigEndianFromByteSix) {
   PanelModel panel(PanelKind::First);
   const auto reports = Ask(panel, HostQuery(17));  // test period 720 min
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0][6], 0);
-  EXPECT_EQ(reports[0][7], 0);
-  EXPECT_EQ(reports[0][8], 2);
-  EXPECT_EQ(reports[0][9], 208);
+  EXPECT_EQ(Report(reports[0].begin() + 6, reports[0].begin() + 10), (Report{0, 0, 2, 208}));
 
   panel.Configuration().SetNumber(25, -2);
   const auto negative = Ask(panel, HostQuery(25));
@@ -92,8 +89,8 @@ TEST(PanelParameterWrite, StoresNumbersFromBytesSevenToTenAndAcknowledges) {
   PanelModel panel(PanelKind::First);
   const auto ack = Ask(panel, HostWriteNumber(18, 65531));
   ASSERT_EQ(ack.size(), 1u);
-  Report expected(65, 0);
-  expected[0] = 1; expected[1] = 0xDC; expected[2] = 0xEE; expected[3] = 1; expected[4] = 18;
+  Report expected{1, 0xDC, 0xEE, 1, 18};
+  expected.resize(65);
   EXPECT_EQ(ack[0], expected);
   EXPECT_EQ(panel.Configuration().Number(18), 65531);
   Ask(panel, HostWriteNumber(19, 0x01020304));
@@ -135,16 +132,16 @@ TEST(PanelParameterWrite, ValueOfTheWrongTypeIsRefused) {
 
 TEST(PanelDamagedRequest, GetsNoAnswerButIsRecorded) {
   PanelModel panel(PanelKind::First);
-  auto wrongId = HostQuery(17);
-  wrongId[0] = 2;
-  auto wrongDirection = HostQuery(17);
-  wrongDirection[2] = 0xEE;
-  auto wrongClass = HostQuery(17);
-  wrongClass[3] = 0x30;
+  auto damaged = [](std::size_t at, uint8_t value) {
+    auto r = HostQuery(17);
+    r[at] = value;
+    return r;
+  };
   const Report tooShort = {1, 0xDC, 0xED, 0x20, 17};
   auto numberCut = HostWriteNumber(17, 5);
   numberCut.resize(9);
-  for (const auto& request : {wrongId, wrongDirection, wrongClass, tooShort, numberCut}) {
+  // wrong report ID, wrong direction, wrong class, too short, number cut off
+  for (const auto& request : {damaged(0, 2), damaged(2, 0xEE), damaged(3, 0x30), tooShort, numberCut}) {
     EXPECT_TRUE(Ask(panel, request).empty());
   }
   EXPECT_TRUE(Ask(panel, HostQuery(57)).empty());

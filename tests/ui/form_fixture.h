@@ -11,6 +11,13 @@
 
 namespace zarvex::testing {
 
+// Enabled only while a panel is connected.
+inline const char* const kDeviceButtons[] = {
+    "ButtonRead",         "ButtonWrite",      "ButtonWriteKeys",     "ButtonDelKeys",
+    "ButtonDelAllKeys",   "ButtonReadKeys",   "ButtonWriteTrinket",  "ButtonDelTrinket",
+    "ButtonDelAllTrinket", "ButtonWriteSensor", "ButtonDelSensor",    "ButtonDelAllSensor",
+    "ButtonReadWireLess"};
+
 // One fresh window per test, in its own empty current directory, so that
 // "zarvex.cfg" never leaks between tests or into the source tree.
 class FormFixture {

@@ -10,11 +10,7 @@
 
 namespace {
 
-const char* const kDeviceButtons[] = {
-    "ButtonRead",         "ButtonWrite",      "ButtonWriteKeys",     "ButtonDelKeys",
-    "ButtonDelAllKeys",   "ButtonReadKeys",   "ButtonWriteTrinket",  "ButtonDelTrinket",
-    "ButtonDelAllTrinket", "ButtonWriteSensor", "ButtonDelSensor",    "ButtonDelAllSensor",
-    "ButtonReadWireLess"};
+using zarvex::testing::kDeviceButtons;
 const char* const kKeyButtons[] = {"ButtonWriteKeys", "ButtonDelKeys", "ButtonDelAllKeys",
                                    "ButtonReadKeys"};
 const char* const kWirelessButtons[] = {"ButtonWriteTrinket", "ButtonDelTrinket",

@@ -84,14 +84,10 @@ class SettingsBindingTest : public QObject, public zarvex::testing::FormFixture 
     QTest::addColumn<bool>("remote");
     QTest::addColumn<int>("collected");
     QTest::newRow("-3") << -3 << false << false << false << 0;
-    QTest::newRow("0") << 0 << false << false << false << 0;
-    QTest::newRow("1") << 1 << true << false << false << 1;
-    QTest::newRow("2") << 2 << false << true << false << 2;
-    QTest::newRow("3") << 3 << true << true << false << 3;
-    QTest::newRow("4") << 4 << false << false << true << 4;
-    QTest::newRow("5") << 5 << true << false << true << 5;
-    QTest::newRow("6") << 6 << false << true << true << 6;
-    QTest::newRow("7") << 7 << true << true << true << 7;
+    // Bit 0 forced arming, bit 1 voice reports, bit 2 remote disarming.
+    for (int f = 0; f <= 7; ++f) {
+      QTest::newRow(qPrintable(QString::number(f))) << f << bool(f & 1) << bool(f & 2) << bool(f & 4) << f;
+    }
     QTest::newRow("8") << 8 << false << true << true << 6;
     QTest::newRow("9") << 9 << true << true << true << 7;
   }

@@ -24,16 +24,12 @@ class WindowControlsTest : public QObject, public zarvex::testing::FormFixture {
   void typingStopsAtEachLimit_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("limit");
-    for (const char* phone : {"EditPhone1", "EditPhone8"}) QTest::newRow(phone) << phone << 13;
-    QTest::newRow("EditAP") << "EditAP" << 24;
-    QTest::newRow("EditIP") << "EditIP" << 21;
-    QTest::newRow("EditIPR") << "EditIPR" << 21;
-    QTest::newRow("EditIn1Name") << "EditIn1Name" << 16;
-    QTest::newRow("EditTamperName") << "EditTamperName" << 16;
-    QTest::newRow("EditMaxSMS") << "EditMaxSMS" << 5;
-    QTest::newRow("EditKB10") << "EditKB10" << 4;
-    QTest::newRow("EditTrinket") << "EditTrinket" << 2;
-    QTest::newRow("EditSensor") << "EditSensor" << 2;
+    for (const auto& [name, limit] :
+         {std::pair{"EditPhone1", 13}, {"EditPhone8", 13}, {"EditAP", 24}, {"EditIP", 21}, {"EditIPR", 21},
+          {"EditIn1Name", 16}, {"EditTamperName", 16}, {"EditMaxSMS", 5}, {"EditKB10", 4},
+          {"EditTrinket", 2}, {"EditSensor", 2}}) {
+      QTest::newRow(name) << QString(name) << limit;
+    }
   }
   void typingStopsAtEachLimit() {
     QFETCH(QString, name);
