@@ -12,26 +12,17 @@ namespace {
 
 class AccessKeysTest : public ::testing::Test, public LinkHarness {
  protected:
-  void SetUp() override {
-    panel = &Plug();
-    Identify(*panel, 430);
-    link.TimerTimer();
-  }
-  size_t Sent() const { return panel->written.size(); }
-  std::string RangeSent() const {
-    const Report& r = panel->written.back();
-    return std::string(r.begin() + 7, r.begin() + 7 + r[6]);
-  }
-  FakeDevice* panel = nullptr;
+  size_t Sent() const { return panel.written.size(); }
+  std::string RangeSent() const { return TextSent(panel.written.back()); }
+  FakeDevice& panel = Connect(430);
 };
 
 TEST_F(AccessKeysTest, RangeCommandsCarryMinCommaMax) {
   link.ButtonWriteKeysClick("5", "2");
-  EXPECT_EQ((Report(panel->written.back().begin(), panel->written.back().begin() + 7)),
-            (Report{1, 0xDC, 0xED, 0x10, 0xE6, 4, 3}));
+  EXPECT_EQ(Bytes(panel.written.back(), 0, 7), (Report{1, 0xDC, 0xED, 0x10, 0xE6, 4, 3}));
   EXPECT_EQ(RangeSent(), "5,5");
   link.ButtonDelKeysClick("1a0", "0020");
-  EXPECT_EQ(panel->written.back()[4], 0xE7);
+  EXPECT_EQ(panel.written.back()[4], 0xE7);
   EXPECT_EQ(RangeSent(), "10,20");
 }
 
@@ -49,16 +40,14 @@ TEST_F(AccessKeysTest, BoundsOutside1To1000SendNothing) {
 
 TEST_F(AccessKeysTest, DeleteAllSendsTheWholeRangeWithoutReadingTheBoxes) {
   link.ButtonDelAllKeysClick();
-  EXPECT_EQ(panel->written.back()[4], 0xE7);
-  EXPECT_EQ(panel->written.back()[6], 6);
+  EXPECT_EQ(Bytes(panel.written.back(), 4, 7), (Report{0xE7, 4, 6}));
   EXPECT_EQ(RangeSent(), "1,1000");
 }
 
 TEST_F(AccessKeysTest, ListCommandSetsByteSevenAndLeavesEightToTen) {
   link.ButtonWriteKeysClick("123", "456");  // "123,456" in bytes 7..13
   link.ButtonReadKeysClick();
-  const Report& r = panel->written.back();
-  EXPECT_EQ((Report(r.begin(), r.begin() + 11)), (Report{1, 0xDC, 0xED, 0x10, 0xE8, 3, 4, 0, '2', '3', ','}));
+  EXPECT_EQ(Bytes(panel.written.back(), 0, 11), (Report{1, 0xDC, 0xED, 0x10, 0xE8, 3, 4, 0, '2', '3', ','}));
   EXPECT_FALSE(view.progressSmooth);
   EXPECT_EQ(view.keyRows.size(), 1u);
 }
@@ -71,7 +60,7 @@ TEST_F(AccessKeysTest, SecondModelFirmwareSilencesEveryKeyCommand) {
   link.ButtonDelAllKeysClick();
   link.ButtonReadKeysClick();
   EXPECT_EQ(Sent(), sent);
-  Feed(*panel, ValueNumber(201, 430));  // the panel reports its own version
+  Feed(panel, ValueNumber(201, 430));  // the panel reports its own version
   link.ButtonDelAllKeysClick();
   EXPECT_EQ(Sent(), sent + 1);
 }
@@ -79,48 +68,47 @@ TEST_F(AccessKeysTest, SecondModelFirmwareSilencesEveryKeyCommand) {
 TEST_F(AccessKeysTest, DuplicateMarkNamesTheFirstEarlierRowAndProgressFollowsThePosition) {
   link.ButtonReadKeysClick();
   const std::array<uint8_t, 8> same{0x0A, 0xFF, 0, 1, 2, 3, 4, 5};
-  Feed(*panel, KeyRecord(3, same));
-  Feed(*panel, KeyRecord(7, same));
-  Feed(*panel, KeyRecord(500, {1, 1, 1, 1, 1, 1, 1, 1}));
+  Feed(panel, KeyRecord(3, same));
+  Feed(panel, KeyRecord(7, same));
+  Feed(panel, KeyRecord(500, {1, 1, 1, 1, 1, 1, 1, 1}));
   EXPECT_EQ(view.progressPosition, 28);
-  Feed(*panel, KeyRecord(9, same));
+  Feed(panel, KeyRecord(9, same));
   ASSERT_EQ(view.keyRows.size(), 5u);
   using Row = FakePanelView::KeyGridRow;
-  EXPECT_EQ(view.keyRows[1], (Row{"3", "0A-FF-00-01-02-03-04-05", ""}));
-  EXPECT_EQ(view.keyRows[2], (Row{"7", "0A-FF-00-01-02-03-04-05", "3"}));
-  EXPECT_EQ(view.keyRows[3], (Row{"500", "01-01-01-01-01-01-01-01", ""}));
-  EXPECT_EQ(view.keyRows[4], (Row{"9", "0A-FF-00-01-02-03-04-05", "3"}));
+  const std::string key = "0A-FF-00-01-02-03-04-05";
+  EXPECT_EQ(view.keyRows, (std::vector<Row>{view.keyRows[0], {"3", key, ""}, {"7", key, "3"},
+                                            {"500", "01-01-01-01-01-01-01-01", ""}, {"9", key, "3"}}));
   EXPECT_EQ(link.KeyList().KeyCount(), 4);
 
-  Feed(*panel, KeyListEnd());
+  Feed(panel, KeyListEnd());
   EXPECT_TRUE(view.progressSmooth);
   EXPECT_EQ(view.progressPosition, 56);
 
   link.ButtonReadKeysClick();  // a second listing starts without marks
-  Feed(*panel, KeyRecord(7, same));
+  Feed(panel, KeyRecord(7, same));
   ASSERT_EQ(view.keyRows.size(), 2u);
-  EXPECT_EQ(view.keyRows[1], (Row{"7", "0A-FF-00-01-02-03-04-05", ""}));
+  EXPECT_EQ(view.keyRows[1], (Row{"7", key, ""}));
 }
 
 TEST_F(AccessKeysTest, PositionComesFromBytesFiveAndSixHighFirst) {
-  Feed(*panel, KeyRecord(1000, {}));  // a record without a listing is shown all the same
+  Feed(panel, KeyRecord(1000, {}));  // a record without a listing is shown all the same
   EXPECT_EQ(view.keyRows.back().position, "1000");
   EXPECT_EQ(view.progressPosition, 56);
   EXPECT_FALSE(view.progressSmooth);
 }
 
 TEST_F(AccessKeysTest, CodeSavedShowsItsMessage) {
-  Feed(*panel, CodeSaved());
+  Feed(panel, CodeSaved());
   EXPECT_EQ(view.messages, (std::vector<std::string>{"Код сохранен"}));
 }
 
 TEST_F(AccessKeysTest, KeyRepliesAdvanceTheReadAndTheirAcknowledgementsEndAWrite) {
   link.ButtonWriteClick();
   link.TimerTimer();
-  Feed(*panel, Ack(230));
+  Feed(panel, Ack(230));
   EXPECT_EQ(link.WriteState(), 0);
   EXPECT_EQ(link.WriteStep(), 0);
-  Feed(*panel, KeyRecord(1, {}));  // first data reply after the write click
+  Feed(panel, KeyRecord(1, {}));  // first data reply after the write click
   EXPECT_EQ(link.ReadStep(), 1);
   EXPECT_EQ(link.ReadState(), 1);
 }

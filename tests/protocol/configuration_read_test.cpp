@@ -83,15 +83,7 @@ Report PanelReply(int n, const TCFG& p, bool vpnRule) {
   return ValueText(code, p.TamperName());
 }
 
-class ConfigurationReadTest : public ::testing::Test, public LinkHarness {
- protected:
-  FakeDevice& Connect(int32_t version) {
-    FakeDevice& panel = Plug();
-    Identify(panel, version);
-    link.TimerTimer();
-    return panel;
-  }
-};
+class ConfigurationReadTest : public ::testing::Test, public LinkHarness {};
 
 TEST_F(ConfigurationReadTest, FullReadAsksEachParameterOnceAndShowsTheSettingsOnceAtTheEnd) {
   FakeDevice& panel = Connect(430);
@@ -110,9 +102,7 @@ TEST_F(ConfigurationReadTest, FullReadAsksEachParameterOnceAndShowsTheSettingsOn
     link.TimerTimer();  // nothing more until the reply
     const Report& q = panel.written.back();
     ASSERT_EQ(q.size(), 65u);
-    ASSERT_EQ((Report(q.begin(), q.begin() + 7)),
-              (Report{1, 0xDC, 0xED, 0x20, static_cast<uint8_t>(n), 3, 4}))
-        << n;
+    ASSERT_EQ(Bytes(q, 0, 7), (Report{1, 0xDC, 0xED, 0x20, static_cast<uint8_t>(n), 3, 4})) << n;
     EXPECT_TRUE(std::equal(q.begin() + 7, q.end(), before.begin() + 7)) << n;
     EXPECT_EQ(view.showSettingsCount, 0);
     Feed(panel, PanelReply(n, p, false));
@@ -122,9 +112,7 @@ TEST_F(ConfigurationReadTest, FullReadAsksEachParameterOnceAndShowsTheSettingsOn
   EXPECT_TRUE(view.progressSmooth);
   EXPECT_EQ(link.ReadState(), 0);
   EXPECT_EQ(link.ReadStep(), 57);
-  std::vector<int> positions;
-  for (int n = 2; n <= 57; ++n) positions.push_back(n);
-  EXPECT_EQ(view.progressPositions, positions);
+  EXPECT_EQ(view.progressPositions, Positions(2, 57));
 
   TCFG expected = p;
   expected.AuxValue1 = untouched.AuxValue1;
@@ -136,20 +124,20 @@ TEST_F(ConfigurationReadTest, FullReadAsksEachParameterOnceAndShowsTheSettingsOn
 }
 
 TEST_F(ConfigurationReadTest, Parameter55GoesToVpnAndIdOnlyForAutonomousOffOnFirmware441To499) {
-  struct Case {
-    int32_t version, autonomousOff;
-    bool vpn;
-  };
-  for (Case c : {Case{440, 1, false}, Case{441, 1, true}, Case{499, 1, true}, Case{500, 1, false},
-                 Case{440, 0, false}, Case{441, 0, false}, Case{499, 0, false}, Case{500, 0, false}}) {
-    cfg.FirmwareVersion = c.version;
-    cfg.AutonomousOff = c.autonomousOff;
-    cfg.VpnAndId = "vpn";
-    cfg.InputName[5] = "name";
-    FakeDevice& panel = bus.devices.empty() ? Plug() : *bus.devices[0];
-    Feed(panel, ValueText(55, "new"));
-    EXPECT_EQ(cfg.VpnAndId, c.vpn ? "new" : "vpn") << c.version << "/" << c.autonomousOff;
-    EXPECT_EQ(cfg.InputName[5], c.vpn ? "name" : "new") << c.version << "/" << c.autonomousOff;
+  FakeDevice& panel = Plug();
+  const struct { int32_t version; bool vpnWhenOff; } cases[] = {{440, false}, {441, true}, {499, true}, {500, false}};
+  for (const auto& c : cases) {
+    for (int32_t autonomousOff : {0, 1}) {
+      SCOPED_TRACE(::testing::Message() << c.version << "/" << autonomousOff);
+      const bool vpn = autonomousOff == 1 && c.vpnWhenOff;
+      cfg.FirmwareVersion = c.version;
+      cfg.AutonomousOff = autonomousOff;
+      cfg.VpnAndId = "vpn";
+      cfg.InputName[5] = "name";
+      Feed(panel, ValueText(55, "new"));
+      EXPECT_EQ(cfg.VpnAndId, vpn ? "new" : "vpn");
+      EXPECT_EQ(cfg.InputName[5], vpn ? "name" : "new");
+    }
   }
 }
 
@@ -180,10 +168,7 @@ TEST_F(ConfigurationReadTest, ShortKeypadTextLeavesLaterCodesShortOrEmpty) {
   cfg.KeypadCode.fill("9999");
   Feed(panel, ValueText(1, "11112222333"));
   EXPECT_EQ(cfg.KeypadCode0, "1111");
-  EXPECT_EQ(cfg.KeypadCode[0], "2222");
-  EXPECT_EQ(cfg.KeypadCode[1], "333");
-  EXPECT_EQ(cfg.KeypadCode[2], "");
-  EXPECT_EQ(cfg.KeypadCode[9], "");
+  EXPECT_EQ(cfg.KeypadCode, (decltype(cfg.KeypadCode){"2222", "333"}));
 }
 
 TEST_F(ConfigurationReadTest, StoresTheParameterTheReportNamesAndCountsReportsNotParameters) {

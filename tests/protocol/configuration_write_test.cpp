@@ -10,12 +10,6 @@ namespace {
 
 class ConfigurationWriteTest : public ::testing::Test, public LinkHarness {
  protected:
-  FakeDevice& Connect(int32_t version) {
-    FakeDevice& panel = Plug();
-    Identify(panel, version);
-    link.TimerTimer();
-    return panel;
-  }
   // Runs the write machine, acknowledging every step as the panel does.
   void AcknowledgeUntilIdle(FakeDevice& panel) {
     for (int guard = 0; guard < 100 && link.WriteState() != 0; ++guard) {
@@ -23,14 +17,8 @@ class ConfigurationWriteTest : public ::testing::Test, public LinkHarness {
       Feed(panel, Ack(panel.written.back()[4]));
     }
   }
-  static std::string TextOf(const Report& r) {
-    return std::string(r.begin() + 7, r.begin() + 7 + r[6]);
-  }
   static int32_t NumberOf(const Report& r) {
-    EXPECT_EQ(r[5], 3);
-    EXPECT_EQ(r[6], 4);
-    EXPECT_EQ(r[7], 0);
-    EXPECT_EQ(r[8], 0);
+    EXPECT_EQ(Bytes(r, 5, 9), (Report{3, 4, 0, 0}));
     return r[9] * 256 + r[10];
   }
 };
@@ -67,27 +55,24 @@ TEST_F(ConfigurationWriteTest, FullWriteSendsWhatTheCollectLeftInTheRecord) {
   AcknowledgeUntilIdle(panel);
 
   ASSERT_EQ(panel.written.size(), first + 56);
-  for (int n = 1; n <= 56; ++n) {
-    const Report& r = panel.written[first + static_cast<size_t>(n - 1)];
-    EXPECT_EQ((Report(r.begin(), r.begin() + 5)), (Report{1, 0xDC, 0xED, 0x10, static_cast<uint8_t>(n)}));
-  }
   auto step = [&](int n) -> const Report& { return panel.written[first + static_cast<size_t>(n - 1)]; };
+  for (int n = 1; n <= 56; ++n) {
+    EXPECT_EQ(Bytes(step(n), 0, 5), (Report{1, 0xDC, 0xED, 0x10, static_cast<uint8_t>(n)}));
+  }
   EXPECT_EQ(step(1)[6], 44);
-  EXPECT_EQ(TextOf(step(1)), "1234" + std::string() + "5678567856785678567856785678567856785678");
-  EXPECT_EQ(TextOf(step(2)), "*");
-  EXPECT_EQ(TextOf(step(11)), "");
+  EXPECT_EQ(TextSent(step(1)), "1234" + std::string() + "5678567856785678567856785678567856785678");
+  EXPECT_EQ(TextSent(step(2)), "*");
+  EXPECT_EQ(TextSent(step(11)), "");
   EXPECT_EQ(NumberOf(step(15)), 1);
-  EXPECT_EQ(TextOf(step(16)), "1");
+  EXPECT_EQ(TextSent(step(16)), "1");
   EXPECT_EQ(NumberOf(step(17)), 720);
   EXPECT_EQ(NumberOf(step(32)), 3);
   EXPECT_EQ(NumberOf(step(46)), 13);
-  EXPECT_EQ(TextOf(step(48)), "1111111111111111");
-  EXPECT_EQ(TextOf(step(55)), "Alarm Input6");
-  EXPECT_EQ(TextOf(step(56)), "Tamper");
+  EXPECT_EQ(TextSent(step(48)), "1111111111111111");
+  EXPECT_EQ(TextSent(step(55)), "Alarm Input6");
+  EXPECT_EQ(TextSent(step(56)), "Tamper");
 
-  std::vector<int> positions;
-  for (int n = 2; n <= 57; ++n) positions.push_back(n);
-  EXPECT_EQ(view.progressPositions, positions);
+  EXPECT_EQ(view.progressPositions, Positions(2, 57));
   EXPECT_TRUE(view.progressSmooth);
   EXPECT_EQ(link.WriteState(), 0);
   EXPECT_EQ(link.WriteStep(), 0);
@@ -102,11 +87,11 @@ TEST_F(ConfigurationWriteTest, Step55FollowsTheVersionRule) {
   cfg.AutonomousOff = 1;
   Feed(panel, Ack(54));
   link.TimerTimer();
-  EXPECT_EQ(TextOf(panel.written.back()), "1123456");
+  EXPECT_EQ(TextSent(panel.written.back()), "1123456");
   cfg.FirmwareVersion = 500;
   Feed(panel, Ack(54));
   link.TimerTimer();
-  EXPECT_EQ(TextOf(panel.written.back()), "Six");
+  EXPECT_EQ(TextSent(panel.written.back()), "Six");
 }
 
 TEST_F(ConfigurationWriteTest, LongTextIsSentAsItsFirst58Characters) {
@@ -115,7 +100,7 @@ TEST_F(ConfigurationWriteTest, LongTextIsSentAsItsFirst58Characters) {
   Feed(panel, Ack(9));
   link.TimerTimer();
   EXPECT_EQ(panel.written.back()[6], 58);
-  EXPECT_EQ(TextOf(panel.written.back()), std::string(58, 'a'));
+  EXPECT_EQ(TextSent(panel.written.back()), std::string(58, 'a'));
 }
 
 TEST_F(ConfigurationWriteTest, AcknowledgementWithNoWriteRunningStartsAtTheNextStep) {
@@ -199,10 +184,8 @@ TEST_F(ConfigurationWriteTest, ReadClickBesideAnOutstandingStepLetsBothRun) {
   link.TimerTimer();
   // One tick sends the read request and the write step.
   const auto n = panel.written.size();
-  EXPECT_EQ(panel.written[n - 2][3], 0x20);
-  EXPECT_EQ(panel.written[n - 2][4], 1);
-  EXPECT_EQ(panel.written[n - 1][3], 0x10);
-  EXPECT_EQ(panel.written[n - 1][4], 2);
+  EXPECT_EQ(Bytes(panel.written[n - 2], 3, 5), (Report{0x20, 1}));
+  EXPECT_EQ(Bytes(panel.written[n - 1], 3, 5), (Report{0x10, 2}));
 }
 
 }  // namespace

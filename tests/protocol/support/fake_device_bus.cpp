@@ -10,7 +10,6 @@ bool FakePort::WriteReport(const uint8_t* data, int length) {
 }
 
 int FakeDeviceBus::EnumerateDevices() {
-  ++scans;
   // A copy, so a handler that changes the list cannot break the walk.
   const auto listed = devices;
   for (size_t i = 0; i < listed.size(); ++i) {

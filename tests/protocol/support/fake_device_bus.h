@@ -59,7 +59,6 @@ class FakeDeviceBus : public DeviceBus {
   std::function<bool(OfferedDevice&, int)> onEnumerate;
   std::vector<std::shared_ptr<FakeDevice>> devices;
   std::vector<std::shared_ptr<FakeDevice>> unplugged;
-  int scans = 0;
 };
 
 }  // namespace zarvex::protocol::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,28 +17,62 @@ class FakePanelView : public PanelView {
     bool operator==(const KeyGridRow&) const = default;
   };
 
-  void SetStatus(const std::string& text, Rgb colour) override;
-  void SetDeviceType(const std::string& text) override;
-  void SetDeviceVersion(const std::string& text) override;
-  void SetProgressSmooth(bool smooth) override;
-  void SetProgressPosition(int position) override;
+  void SetStatus(const std::string& text, Rgb colour) override {
+    Note("SetStatus");
+    status = text;
+    statusColour = colour;
+  }
+  void SetDeviceType(const std::string& text) override { Note("SetDeviceType"); deviceType = text; }
+  void SetDeviceVersion(const std::string& text) override { Note("SetDeviceVersion"); deviceVersion = text; }
+  void SetProgressSmooth(bool smooth) override { Note("SetProgressSmooth"); progressSmooth = smooth; }
+  void SetProgressPosition(int position) override {
+    Note("SetProgressPosition");
+    progressPosition = position;
+    progressPositions.push_back(position);
+  }
   int ProgressMaximum() const override { return progressMaximum; }
-  void ShowMessage(const std::string& text) override;
-  void ShowSettings() override;
-  void CollectSettings() override;
-  void SetDeviceButtons(bool connected) override;
-  void ApplyFirmwareRules() override;
+  void ShowMessage(const std::string& text) override {
+    Note("ShowMessage");
+    messages.push_back(text);
+    if (onMessage) onMessage(text);
+  }
+  void ShowSettings() override { Note("ShowSettings"); ++showSettingsCount; }
+  void CollectSettings() override {
+    Note("CollectSettings");
+    ++collectCount;
+    if (onCollect) onCollect();
+  }
+  void SetDeviceButtons(bool connected) override { Note("SetDeviceButtons"); deviceButtons = connected; }
+  void ApplyFirmwareRules() override { Note("ApplyFirmwareRules"); ++firmwareRulesCount; }
   bool IsLogVisible() const override { return logVisible; }
-  void AppendLogLine(const std::string& line) override;
-  void ResetKeyGrid() override;
+  void AppendLogLine(const std::string& line) override { Note("AppendLogLine"); logLines.push_back(line); }
+  void ResetKeyGrid() override {
+    Note("ResetKeyGrid");
+    keyRows.assign(1, KeyGridRow{"№", "Ключ (hex)", "Дубль"});
+  }
   void SetKeyRow(int row, const std::string& position, const std::string& key,
-                 const std::string& duplicate) override;
-  void SetWirelessLabels(const std::string& trinkets, const std::string& sensors) override;
-  void SetTimerRunning(bool running) override;
+                 const std::string& duplicate) override {
+    Note("SetKeyRow");
+    if (row < 0) return;
+    if (static_cast<size_t>(row) >= keyRows.size()) keyRows.resize(static_cast<size_t>(row) + 1);
+    keyRows[static_cast<size_t>(row)] = KeyGridRow{position, key, duplicate};
+  }
+  void SetWirelessLabels(const std::string& t, const std::string& s) override {
+    Note("SetWirelessLabels");
+    trinkets = t;
+    sensors = s;
+  }
+  void SetTimerRunning(bool running) override {
+    Note("SetTimerRunning");
+    timerRunning = running;
+    timerSwitches.push_back(running);
+  }
 
   // Every call by name, in order ("SetStatus", "ShowMessage", ...).
   std::vector<std::string> calls;
-  int CountOf(const std::string& call) const;
+  int CountOf(const std::string& call) const {
+    return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+  }
 
   std::string status = "Устройство не подключено";
   Rgb statusColour = kDisconnectedRed;
@@ -49,18 +84,19 @@ class FakePanelView : public PanelView {
   std::vector<std::string> messages;
   int showSettingsCount = 0;
   int collectCount = 0;
-  std::function<void()> onCollect;     // e.g. fill the record as the window would
-  std::function<void()> onShowSettings;
+  std::function<void()> onCollect;  // e.g. fill the record as the window would
   std::function<void(const std::string&)> onMessage;  // runs while the "modal" box is open
   bool deviceButtons = false;
   int firmwareRulesCount = 0;
   bool logVisible = false;
   std::vector<std::string> logLines;
   std::vector<KeyGridRow> keyRows;  // [0] is the title row
-  int keyGridResets = 0;
   std::string trinkets = "Брелоки:", sensors = "Датчики:";
   bool timerRunning = false;
   std::vector<bool> timerSwitches;
+
+ private:
+  void Note(const char* call) { calls.push_back(call); }
 };
 
 }  // namespace zarvex::protocol::testing

@@ -33,4 +33,17 @@ void LinkHarness::Identify(FakeDevice& device, int32_t version, int32_t type) {
   Feed(device, ValueNumber(201, version));
 }
 
+FakeDevice& LinkHarness::Connect(int32_t version) {
+  FakeDevice& panel = Plug();
+  Identify(panel, version);
+  link.TimerTimer();
+  return panel;
+}
+
+std::vector<int> LinkHarness::Positions(int from, int to) {
+  std::vector<int> positions;
+  for (int n = from; n <= to; ++n) positions.push_back(n);
+  return positions;
+}
+
 }  // namespace zarvex::protocol::testing

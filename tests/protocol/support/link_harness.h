@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "fake_device_bus.h"
 #include "fake_panel_view.h"
@@ -21,8 +22,14 @@ struct LinkHarness {
   void Feed(FakeDevice& device, const Report& report);
   // Type and version exchange after a connect.
   void Identify(FakeDevice& device, int32_t version, int32_t type = 1);
-  // The last report written to the device.
-  const Report& LastWritten(const FakeDevice& device) const { return device.written.back(); }
+  // Plug and identify, then the tick after which the link is at rest.
+  FakeDevice& Connect(int32_t version);
+
+  // Bytes [from, to) of an output report, and the text it carries.
+  static Report Bytes(const Report& r, long from, long to) { return Report(r.begin() + from, r.begin() + to); }
+  // The progress positions from..to, one per step.
+  static std::vector<int> Positions(int from, int to);
+  static std::string TextSent(const Report& r) { return std::string(r.begin() + 7, r.begin() + 7 + r[6]); }
 
   TCFG cfg;
   FakePanelView view;
