@@ -57,7 +57,13 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::TFor
   SetTextColour(ui_->LabelCon, protocol::kDisconnectedRed);
   ui_->ProgressBar->setStyleSheet(kSegmentedStyle);
   // All seven captions must fit the tab row without scroll arrows.
-  ui_->PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 4px; }"));
+  // Styling the tabs drops the style's own frames, so they get plain ones,
+  // and the open page stands out by its raised, lighter tab.
+  ui_->PageControl1->setStyleSheet(QStringLiteral(
+      "QTabBar::tab { padding: 4px 3px; margin-top: 2px; background: palette(button);"
+      " border: 1px solid palette(mid); border-bottom: none;"
+      " border-top-left-radius: 3px; border-top-right-radius: 3px; }"
+      "QTabBar::tab:selected { margin-top: 0px; background: palette(base); }"));
   QFont tabFont = font();
   tabFont.setPixelSize(10);
   ui_->PageControl1->tabBar()->setFont(tabFont);
