@@ -58,7 +58,7 @@ class ControllerTest : public ::testing::Test {
   }
   // Starts with these panels plugged, in order, and scanned.
   template <typename... Products>
-  std::array<VirtualHidPlatform::DeviceId, sizeof...(Products)> StartWith(const Products&... products) {
+  auto StartWith(const Products&... products) {
     StartController();
     std::array<VirtualHidPlatform::DeviceId, sizeof...(Products)> ids{PlugPanel(products)...};
     Settle();

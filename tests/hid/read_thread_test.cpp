@@ -34,12 +34,15 @@ class ReadThreadTest : public ControllerTest {
   }
   // Polls the platform's side, which the main loop does not drive.
   static bool WaitUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 5000 && !done(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return done();
   }
   // The reading thread took the report and waits in the hand-off.
   bool WaitUntilHandedOff() {
-    return WaitUntil([&] { return platform.QueuedInputReports(id) == 0 && platform.WaitingReads(id) == 0; });
+    return WaitUntil(
+        [&] { return platform.QueuedInputReports(id) == 0 && platform.WaitingReads(id) == 0; });
   }
   bool WaitUntilReadWaiting() {
     return WaitUntil([&] { return platform.WaitingReads(id) == 1; });

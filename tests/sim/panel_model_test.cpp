@@ -141,7 +141,8 @@ TEST(PanelDamagedRequest, GetsNoAnswerButIsRecorded) {
   auto numberCut = HostWriteNumber(17, 5);
   numberCut.resize(9);
   // wrong report ID, wrong direction, wrong class, too short, number cut off
-  for (const auto& request : {damaged(0, 2), damaged(2, 0xEE), damaged(3, 0x30), tooShort, numberCut}) {
+  for (const auto& request :
+       {damaged(0, 2), damaged(2, 0xEE), damaged(3, 0x30), tooShort, numberCut}) {
     EXPECT_TRUE(Ask(panel, request).empty());
   }
   EXPECT_TRUE(Ask(panel, HostQuery(57)).empty());

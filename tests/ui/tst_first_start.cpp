@@ -104,7 +104,9 @@ class FirstStartTest : public QObject, public zarvex::testing::FormFixture {
 
   void designStatesBeforeAnyPanel() {
     MakeForm();
-    for (const char* name : zarvex::testing::kDeviceButtons) QVERIFY2(!W<QPushButton>(name)->isEnabled(), name);
+    for (const char* name : zarvex::testing::kDeviceButtons) {
+      QVERIFY2(!W<QPushButton>(name)->isEnabled(), name);
+    }
     QVERIFY(W<QPushButton>("ButtonLoad")->isEnabled());
     QVERIFY(W<QPushButton>("Button3")->isEnabled());
     QVERIFY(W<QPlainTextEdit>("Memo")->isHidden());

@@ -21,21 +21,17 @@ class LayoutTest : public QObject, public zarvex::testing::FormFixture {
     QVERIFY(QTest::qWaitForWindowExposed(&Form()));
   }
 
-  static QString Describe(const QWidget* w, const QString& text, QSize needed) {
-    return QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6")
-        .arg(w->objectName(), text)
-        .arg(needed.width())
-        .arg(needed.height())
-        .arg(w->width())
-        .arg(w->height());
-  }
-
   // Returns a description of every control whose caption does not fit.
   QStringList ClippedCaptions() {
     QStringList clipped;
     auto check = [&](const QWidget* w, const QString& text, QSize needed) {
       if (!text.isEmpty() && (needed.width() > w->width() || needed.height() > w->height())) {
-        clipped << Describe(w, text, needed);
+        clipped << QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6")
+                       .arg(w->objectName(), text)
+                       .arg(needed.width())
+                       .arg(needed.height())
+                       .arg(w->width())
+                       .arg(w->height());
       }
     };
     for (QLabel* label : Form().findChildren<QLabel*>()) {

@@ -86,7 +86,8 @@ class SettingsBindingTest : public QObject, public zarvex::testing::FormFixture 
     QTest::newRow("-3") << -3 << false << false << false << 0;
     // Bit 0 forced arming, bit 1 voice reports, bit 2 remote disarming.
     for (int f = 0; f <= 7; ++f) {
-      QTest::newRow(qPrintable(QString::number(f))) << f << bool(f & 1) << bool(f & 2) << bool(f & 4) << f;
+      QTest::newRow(qPrintable(QString::number(f)))
+          << f << bool(f & 1) << bool(f & 2) << bool(f & 4) << f;
     }
     QTest::newRow("8") << 8 << false << true << true << 6;
     QTest::newRow("9") << 9 << true << true << true << 7;

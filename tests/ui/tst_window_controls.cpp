@@ -25,9 +25,9 @@ class WindowControlsTest : public QObject, public zarvex::testing::FormFixture {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("limit");
     for (const auto& [name, limit] :
-         {std::pair{"EditPhone1", 13}, {"EditPhone8", 13}, {"EditAP", 24}, {"EditIP", 21}, {"EditIPR", 21},
-          {"EditIn1Name", 16}, {"EditTamperName", 16}, {"EditMaxSMS", 5}, {"EditKB10", 4},
-          {"EditTrinket", 2}, {"EditSensor", 2}}) {
+         {std::pair{"EditPhone1", 13}, {"EditPhone8", 13}, {"EditAP", 24}, {"EditIP", 21},
+          {"EditIPR", 21}, {"EditIn1Name", 16}, {"EditTamperName", 16}, {"EditMaxSMS", 5},
+          {"EditKB10", 4}, {"EditTrinket", 2}, {"EditSensor", 2}}) {
       QTest::newRow(name) << QString(name) << limit;
     }
   }
