@@ -51,34 +51,29 @@ TCFG PanelConfiguration() {
 // the link's table.
 Report PanelReply(int n, const TCFG& p, bool vpnRule) {
   const auto code = static_cast<uint8_t>(n);
-  auto at = [](int n0, int first) { return static_cast<size_t>(n0 - first); };
+  auto at = [n](int first) { return static_cast<size_t>(n - first); };
   if (n == 1) {
     std::string codes = p.KeypadCode0;
     for (const auto& c : p.KeypadCode) codes += c;
     return ValueText(code, codes);
   }
-  if (n >= 2 && n <= 9) return ValueText(code, p.Phone[at(n, 2)]);
-  switch (n) {
-    case 10: return ValueText(code, p.AccessPoint);
-    case 11: return ValueText(code, p.AuxText1);
-    case 12: return ValueText(code, p.AuxText2);
-    case 13: return ValueText(code, p.ServerAddress);
-    case 14: return ValueText(code, p.ReserveAddress);
-    case 15: return ValueNumber(code, p.AuxValue7);
-    case 16: return ValueText(code, p.AuxText3);
-    case 17: return ValueNumber(code, p.TestPeriod);
-    case 18: return ValueNumber(code, p.ArmDelay);
-    default: break;
+  if (n <= 9) return ValueText(code, p.Phone[at(2)]);
+  if (n <= 14) {
+    const std::string* texts[] = {&p.AccessPoint, &p.AuxText1, &p.AuxText2, &p.ServerAddress, &p.ReserveAddress};
+    return ValueText(code, *texts[at(10)]);
   }
-  if (n >= 19 && n <= 25) return ValueNumber(code, p.InputDelay[at(n, 19)]);
-  if (n >= 26 && n <= 32) return ValueNumber(code, p.InputType[at(n, 26)]);
-  if (n >= 33 && n <= 39) return ValueNumber(code, p.SirenOnInput[at(n, 33)]);
+  if (n == 15) return ValueNumber(code, p.AuxValue7);
+  if (n == 16) return ValueText(code, p.AuxText3);
+  if (n <= 18) return ValueNumber(code, n == 17 ? p.TestPeriod : p.ArmDelay);
+  if (n <= 25) return ValueNumber(code, p.InputDelay[at(19)]);
+  if (n <= 32) return ValueNumber(code, p.InputType[at(26)]);
+  if (n <= 39) return ValueNumber(code, p.SirenOnInput[at(33)]);
   const int32_t numbers[] = {p.CallMode, p.AutonomousOff, p.MaxSmsPerDay, p.SirenTime,
                              p.LockPulse, p.OptionFlags, p.AuxValue6, p.ReaderType};
-  if (n >= 40 && n <= 47) return ValueNumber(code, numbers[n - 40]);
+  if (n <= 47) return ValueNumber(code, numbers[at(40)]);
   if (n == 48) return ValueText(code, p.SmsEventMask);
   if (n == 49) return ValueText(code, p.CallEventMask);
-  if (n >= 50 && n <= 54) return ValueText(code, p.InputName[at(n, 50)]);
+  if (n <= 54) return ValueText(code, p.InputName[at(50)]);
   if (n == 55) return ValueText(code, vpnRule ? p.VpnAndId : p.InputName[5]);
   return ValueText(code, p.TamperName());
 }

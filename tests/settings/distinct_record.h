@@ -27,17 +27,13 @@ inline TCFG DistinctRecord() {
   cfg.AuxText3 = text("a3-");
   cfg.TestPeriod = ++n;
   cfg.ArmDelay = ++n;
-  for (int i = 0; i < 7; ++i) cfg.InputDelay[i] = ++n;
-  for (int i = 0; i < 7; ++i) cfg.InputType[i] = ++n;
-  for (int i = 0; i < 7; ++i) cfg.SirenOnInput[i] = ++n;
-  cfg.CallMode = ++n;
-  cfg.AutonomousOff = ++n;
-  cfg.MaxSmsPerDay = ++n;
-  cfg.SirenTime = ++n;
-  cfg.LockPulse = ++n;
-  cfg.OptionFlags = ++n;
-  cfg.AuxValue6 = ++n;
-  cfg.ReaderType = ++n;
+  for (auto* group : {&cfg.InputDelay, &cfg.InputType, &cfg.SirenOnInput}) {
+    for (int i = 0; i < 7; ++i) (*group)[i] = ++n;  // the eighth is never used
+  }
+  for (int32_t* value : {&cfg.CallMode, &cfg.AutonomousOff, &cfg.MaxSmsPerDay, &cfg.SirenTime,
+                         &cfg.LockPulse, &cfg.OptionFlags, &cfg.AuxValue6, &cfg.ReaderType}) {
+    *value = ++n;
+  }
   for (int k = 0; k < kEventSlots; ++k) {
     cfg.SmsEvents[k] = k % 3;
     cfg.CallEvents[k] = (k + 1) % 2;

@@ -62,6 +62,18 @@ class FailingOps : public FileOps {
   int passes_;
 };
 
+// The message of the SettingsFileError that `action` throws.
+template <typename Action>
+std::string ErrorOf(Action action) {
+  try {
+    action();
+  } catch (const SettingsFileError& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << "the failure was reported as success";
+  return {};
+}
+
 class SettingsFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -116,12 +128,7 @@ TEST_F(SettingsFileTest, FailingSaveLeavesTheOldFileAndNoTemporary) {
     SCOPED_TRACE(testing::Message() << "call " << c.call << " passes " << c.passes);
     Spit(file_, old);
     FailingOps ops(c.call, c.err, c.passes);
-    try {
-      SaveSettingsFile(file_, DistinctRecord(), ops);
-      ADD_FAILURE() << "the failure was reported as success";
-    } catch (const SettingsFileError& e) {
-      EXPECT_STREQ(e.what(), std::strerror(c.err));
-    }
+    EXPECT_EQ(ErrorOf([&] { SaveSettingsFile(file_, DistinctRecord(), ops); }), std::strerror(c.err));
     EXPECT_EQ(Slurp(file_), old);
     EXPECT_EQ(EntriesInDir(), 1u);
   }
@@ -139,12 +146,7 @@ TEST_F(SettingsFileTest, FailingLoadLeavesTheRecordAsItWas) {
   EXPECT_THROW(LoadSettingsFile(file_, cfg, ops), SettingsFileError);
   EXPECT_EQ(cfg, before);
 
-  try {
-    LoadSettingsFile((dir_ / "missing.cfg").string(), cfg);
-    ADD_FAILURE() << "a missing file loaded";
-  } catch (const SettingsFileError& e) {
-    EXPECT_STREQ(e.what(), std::strerror(ENOENT));
-  }
+  EXPECT_EQ(ErrorOf([&] { LoadSettingsFile((dir_ / "missing.cfg").string(), cfg); }), std::strerror(ENOENT));
   EXPECT_THROW(LoadSettingsFile(dir_.string(), cfg), SettingsFileError);  // a directory
   EXPECT_EQ(cfg, before);
 }
@@ -158,13 +160,9 @@ TEST_F(SettingsFileTest, FileOverOneMebibyteIsRefusedUntouched) {
 
   cfg = DistinctRecord();
   Spit(file_, big + "1");
-  try {
-    LoadSettingsFile(file_, cfg);
-    ADD_FAILURE() << "an oversized file loaded";
-  } catch (const SettingsFileError& e) {
-    EXPECT_STREQ(e.what(), kFileTooLargeText);
-    EXPECT_STREQ(e.what(), "Файл слишком велик");
-  }
+  const std::string tooLarge = ErrorOf([&] { LoadSettingsFile(file_, cfg); });
+  EXPECT_EQ(tooLarge, kFileTooLargeText);
+  EXPECT_EQ(tooLarge, "Файл слишком велик");
   EXPECT_EQ(cfg, DistinctRecord());
   // A device has no size to check up front; reading must stop all the same.
   EXPECT_THROW(LoadSettingsFile("/dev/zero", cfg), SettingsFileError);

@@ -1,28 +1,30 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "settings/tcfg.h"
 
 namespace zarvex {
 namespace {
 
+using DigitsCase = std::pair<const char*, int32_t>;
+
+void ExpectDigits(std::initializer_list<DigitsCase> cases) {
+  for (const auto& [text, value] : cases) EXPECT_EQ(DigitsToInt(text), value) << '"' << text << '"';
+}
+
 TEST(DigitsToInt, KeepsOnlyTheDigits) {
-  EXPECT_EQ(DigitsToInt(""), 0);
-  EXPECT_EQ(DigitsToInt("12:30"), 1230);
-  EXPECT_EQ(DigitsToInt("-7"), 7);
-  EXPECT_EQ(DigitsToInt(" 0 4"), 4);
-  EXPECT_EQ(DigitsToInt("\xB9" "5\xC0"), 5);  // bytes above 0x7F are not digits
+  // Bytes above 0x7F are not digits.
+  ExpectDigits({{"", 0}, {"12:30", 1230}, {"-7", 7}, {" 0 4", 4}, {"\xB9" "5\xC0", 5}});
 }
 
 TEST(DigitsToInt, WrapsAroundIn32Bits) {
-  EXPECT_EQ(DigitsToInt("2147483647"), INT32_MAX);
-  EXPECT_EQ(DigitsToInt("2147483648"), INT32_MIN);
-  EXPECT_EQ(DigitsToInt("4294967295"), -1);
-  EXPECT_EQ(DigitsToInt("4294967296"), 0);
-  EXPECT_EQ(DigitsToInt("4294967301"), 5);
   // 10^20 mod 2^32 = 1661992960: wraps many times over, never overflows.
-  EXPECT_EQ(DigitsToInt("100000000000000000000"), 1661992960);
+  ExpectDigits({{"2147483647", INT32_MAX}, {"2147483648", INT32_MIN}, {"4294967295", -1},
+                {"4294967296", 0}, {"4294967301", 5}, {"100000000000000000000", 1661992960}});
 }
 
 TEST(EventMasks, OtherValuesThanZeroAndOneSurviveBothWays) {
@@ -35,10 +37,9 @@ TEST(EventMasks, OtherValuesThanZeroAndOneSurviveBothWays) {
 
   cfg.SmsEventMask = "2 1\xC0" "000000000000";
   SplitEventMasks(cfg);
-  EXPECT_EQ(cfg.SmsEvents[0], 2);
-  EXPECT_EQ(cfg.SmsEvents[1], ' ' - '0');
-  EXPECT_EQ(cfg.SmsEvents[2], 1);
-  EXPECT_EQ(cfg.SmsEvents[3], 0xC0 - '0');  // the byte's code, not a negative char
+  // 0xC0 gives the byte's code, not a negative char.
+  EXPECT_EQ(std::vector<int32_t>(cfg.SmsEvents.begin(), cfg.SmsEvents.begin() + 4),
+            (std::vector<int32_t>{2, ' ' - '0', 1, 0xC0 - '0'}));
 }
 
 TEST(EventMasks, BuildTakesTheCodeModulo256WithoutOverflow) {

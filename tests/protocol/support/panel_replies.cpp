@@ -1,5 +1,7 @@
 #include "panel_replies.h"
 
+#include <algorithm>
+
 namespace zarvex::protocol::testing {
 
 namespace {
@@ -17,17 +19,13 @@ Report Header(uint8_t kind, uint8_t code) {
 Report ValueNumber(uint8_t code, int32_t value) {
   Report r = Header(0, code);
   const auto u = static_cast<uint32_t>(value);
-  r[5] = static_cast<uint8_t>(u >> 24);
-  r[6] = static_cast<uint8_t>(u >> 16);
-  r[7] = static_cast<uint8_t>(u >> 8);
-  r[8] = static_cast<uint8_t>(u);
+  for (int k = 0; k < 4; ++k) r[5 + static_cast<size_t>(k)] = static_cast<uint8_t>(u >> (24 - 8 * k));
   return r;
 }
 
 Report ValueText(uint8_t code, const std::string& text) {
-  Report r = Header(0, code);
+  Report r = ValueBytes(code, text);
   r[4] = static_cast<uint8_t>(text.size());
-  for (size_t k = 0; k < text.size() && 5 + k < r.size(); ++k) r[5 + k] = static_cast<uint8_t>(text[k]);
   return r;
 }
 
@@ -45,7 +43,7 @@ Report KeyRecord(int position, const std::array<uint8_t, 8>& key) {
   Report r = Header(0, 237);
   r[4] = static_cast<uint8_t>(position >> 8);
   r[5] = static_cast<uint8_t>(position);
-  for (size_t k = 0; k < key.size(); ++k) r[6 + k] = key[k];
+  std::copy(key.begin(), key.end(), r.begin() + 6);
   return r;
 }
 
