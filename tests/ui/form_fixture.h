@@ -19,22 +19,26 @@ inline const char* const kDeviceButtons[] = {
     "ButtonReadWireLess"};
 
 // One fresh window per test, in its own empty current directory, so that
-// "zarvex.cfg" never leaks between tests or into the source tree.
-class FormFixture {
- public:
-  void SetUpDirectory() {
+// "zarvex.cfg" never leaks between tests or into the source tree. Qt Test runs
+// the private init and cleanup slots around every test of a derived class.
+class FormFixture : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
     modal = ScriptedModalUi();
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     QVERIFY(QDir::setCurrent(dir_->path()));
   }
 
-  void TearDown() {
+  void cleanup() {
     form_.reset();
     QDir::setCurrent(QDir::tempPath());
     dir_.reset();
   }
 
+ public:
   // Builds the window and, unless told otherwise, runs its start-up.
   TForm1& MakeForm(bool runFormCreate = true) {
     form_ = std::make_unique<TForm1>();

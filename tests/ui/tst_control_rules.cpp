@@ -32,7 +32,7 @@ const char* const kNetwork[] = {"ChBxVPN", "EditID", "EditAP", "EditIP", "EditIP
 
 }  // namespace
 
-class ControlRulesTest : public QObject, public zarvex::testing::FormFixture {
+class ControlRulesTest : public zarvex::testing::FormFixture {
   Q_OBJECT
 
   template <size_t N>
@@ -48,9 +48,6 @@ class ControlRulesTest : public QObject, public zarvex::testing::FormFixture {
   }
 
  private slots:
-  void init() { SetUpDirectory(); }
-  void cleanup() { TearDown(); }
-
   void startWithoutFileDisablesOnlyTheNetworkFields() {
     MakeForm();
     ExpectEnabled(kAutonomous, true);

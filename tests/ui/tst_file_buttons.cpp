@@ -6,16 +6,13 @@
 
 #include "form_fixture.h"
 
-class FileButtonsTest : public QObject, public zarvex::testing::FormFixture {
+class FileButtonsTest : public zarvex::testing::FormFixture {
   Q_OBJECT
 
   void ClickSave() { QTest::mouseClick(W<QPushButton>("Button3"), Qt::LeftButton); }
   void ClickLoad() { QTest::mouseClick(W<QPushButton>("ButtonLoad"), Qt::LeftButton); }
 
  private slots:
-  void init() { SetUpDirectory(); }
-  void cleanup() { TearDown(); }
-
   void saveWithFileNameWritesThatFileWithoutDialog() {
     MakeForm();
     W<QLineEdit>("EditFileName")->setText("copy.cfg");

@@ -12,13 +12,10 @@
 
 using zarvex::TCFG;
 
-class FirstStartTest : public QObject, public zarvex::testing::FormFixture {
+class FirstStartTest : public zarvex::testing::FormFixture {
   Q_OBJECT
 
  private slots:
-  void init() { SetUpDirectory(); }
-  void cleanup() { TearDown(); }
-
   void firstStartYieldsTheDesignValuesFieldByField() {
     const TCFG& c = MakeForm().Cfg();
     QCOMPARE(c.KeypadCode0, "1234");

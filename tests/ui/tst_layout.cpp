@@ -12,7 +12,7 @@
 
 #include "form_fixture.h"
 
-class LayoutTest : public QObject, public zarvex::testing::FormFixture {
+class LayoutTest : public zarvex::testing::FormFixture {
   Q_OBJECT
 
   void ShowForm() {
@@ -54,9 +54,6 @@ class LayoutTest : public QObject, public zarvex::testing::FormFixture {
   }
 
  private slots:
-  void init() { SetUpDirectory(); }
-  void cleanup() { TearDown(); }
-
   void noCaptionIsClipped() {
     ShowForm();
     QStringList clipped = ClippedCaptions();

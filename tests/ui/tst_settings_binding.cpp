@@ -50,13 +50,10 @@ QList<QByteArray> ExpectedAfterClose() {
 
 }  // namespace
 
-class SettingsBindingTest : public QObject, public zarvex::testing::FormFixture {
+class SettingsBindingTest : public zarvex::testing::FormFixture {
   Q_OBJECT
 
  private slots:
-  void init() { SetUpDirectory(); }
-  void cleanup() { TearDown(); }
-
   void startWithUnusualFileThenCloseWritesWhatShowAndCollectMakeOfIt() {
     WriteFile("zarvex.cfg", CrLfLines(UnusualFile()));
     MakeForm();

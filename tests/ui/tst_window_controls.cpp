@@ -14,13 +14,10 @@
 #include "form_fixture.h"
 #include "ui/qt_translations.h"
 
-class WindowControlsTest : public QObject, public zarvex::testing::FormFixture {
+class WindowControlsTest : public zarvex::testing::FormFixture {
   Q_OBJECT
 
  private slots:
-  void init() { SetUpDirectory(); }
-  void cleanup() { TearDown(); }
-
   void typingStopsAtEachLimit_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("limit");
