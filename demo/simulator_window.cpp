@@ -197,7 +197,9 @@ void SimulatorWindow::Connect() {
 
 void SimulatorWindow::PlugClick(sim::PanelKind kind) {
   panel_.Plug(kind);
+  // A new panel has seen no key yet; the box must not offer the last one's.
   lastKey_.reset();
+  editKey_->clear();
   ShowAction(QStringLiteral("Подключена новая панель с заводскими значениями"));
 }
 
