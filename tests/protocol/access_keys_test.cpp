@@ -47,7 +47,8 @@ TEST_F(AccessKeysTest, DeleteAllSendsTheWholeRangeWithoutReadingTheBoxes) {
 TEST_F(AccessKeysTest, ListCommandSetsByteSevenAndLeavesEightToTen) {
   link.ButtonWriteKeysClick("123", "456");  // "123,456" in bytes 7..13
   link.ButtonReadKeysClick();
-  EXPECT_EQ(Bytes(panel.written.back(), 0, 11), (Report{1, 0xDC, 0xED, 0x10, 0xE8, 3, 4, 0, '2', '3', ','}));
+  EXPECT_EQ(Bytes(panel.written.back(), 0, 11),
+            (Report{1, 0xDC, 0xED, 0x10, 0xE8, 3, 4, 0, '2', '3', ','}));
   EXPECT_FALSE(view.progressSmooth);
   EXPECT_EQ(view.keyRows.size(), 1u);
 }
@@ -76,8 +77,9 @@ TEST_F(AccessKeysTest, DuplicateMarkNamesTheFirstEarlierRowAndProgressFollowsThe
   ASSERT_EQ(view.keyRows.size(), 5u);
   using Row = FakePanelView::KeyGridRow;
   const std::string key = "0A-FF-00-01-02-03-04-05";
-  EXPECT_EQ(view.keyRows, (std::vector<Row>{view.keyRows[0], {"3", key, ""}, {"7", key, "3"},
-                                            {"500", "01-01-01-01-01-01-01-01", ""}, {"9", key, "3"}}));
+  const Row title = view.keyRows[0], other{"500", "01-01-01-01-01-01-01-01", ""};
+  EXPECT_EQ(view.keyRows,
+            (std::vector<Row>{title, {"3", key, ""}, {"7", key, "3"}, other, {"9", key, "3"}}));
   EXPECT_EQ(link.KeyList().KeyCount(), 4);
 
   Feed(panel, KeyListEnd());

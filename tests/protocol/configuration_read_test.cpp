@@ -59,7 +59,8 @@ Report PanelReply(int n, const TCFG& p, bool vpnRule) {
   }
   if (n <= 9) return ValueText(code, p.Phone[at(2)]);
   if (n <= 14) {
-    const std::string* texts[] = {&p.AccessPoint, &p.AuxText1, &p.AuxText2, &p.ServerAddress, &p.ReserveAddress};
+    const std::string* texts[] = {&p.AccessPoint, &p.AuxText1, &p.AuxText2, &p.ServerAddress,
+                                  &p.ReserveAddress};
     return ValueText(code, *texts[at(10)]);
   }
   if (n == 15) return ValueNumber(code, p.AuxValue7);
@@ -120,7 +121,10 @@ TEST_F(ConfigurationReadTest, FullReadAsksEachParameterOnceAndShowsTheSettingsOn
 
 TEST_F(ConfigurationReadTest, Parameter55GoesToVpnAndIdOnlyForAutonomousOffOnFirmware441To499) {
   FakeDevice& panel = Plug();
-  const struct { int32_t version; bool vpnWhenOff; } cases[] = {{440, false}, {441, true}, {499, true}, {500, false}};
+  const struct {
+    int32_t version;
+    bool vpnWhenOff;
+  } cases[] = {{440, false}, {441, true}, {499, true}, {500, false}};
   for (const auto& c : cases) {
     for (int32_t autonomousOff : {0, 1}) {
       SCOPED_TRACE(::testing::Message() << c.version << "/" << autonomousOff);

@@ -55,7 +55,7 @@ TEST_F(ConfigurationWriteTest, FullWriteSendsWhatTheCollectLeftInTheRecord) {
   AcknowledgeUntilIdle(panel);
 
   ASSERT_EQ(panel.written.size(), first + 56);
-  auto step = [&](int n) -> const Report& { return panel.written[first + static_cast<size_t>(n - 1)]; };
+  auto step = [&](int n) -> const Report& { return panel.written[first + size_t(n) - 1]; };
   for (int n = 1; n <= 56; ++n) {
     EXPECT_EQ(Bytes(step(n), 0, 5), (Report{1, 0xDC, 0xED, 0x10, static_cast<uint8_t>(n)}));
   }

@@ -3,29 +3,33 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace zarvex::protocol {
 namespace {
 
+using Bytes = std::vector<uint8_t>;
+
+// Bytes [from, to) of a report, by the report's own numbering.
+template <typename AnyReport>
+Bytes Span(const AnyReport& report, int from, int to) {
+  Bytes bytes;
+  for (int k = from; k < to; ++k) bytes.push_back(report[k]);
+  return bytes;
+}
+
 TEST(OutReportNumber, SevenHundredTwentyIsBigEndianInBytesNineAndTen) {
   OutReport out;
   out.PutNumber(720);
-  EXPECT_EQ(out[5], 3);
-  EXPECT_EQ(out[6], 4);
-  EXPECT_EQ(out[7], 0);
-  EXPECT_EQ(out[8], 0);
-  EXPECT_EQ(out[9], 2);
-  EXPECT_EQ(out[10], 208);
+  EXPECT_EQ(Span(out, 5, 11), (Bytes{3, 4, 0, 0, 2, 208}));
 }
 
 TEST(OutReportNumber, BitsAboveFifteenAreNotSentAndNegativesTruncateTowardZero) {
   OutReport out;
   out.PutNumber(65536 + 258);  // 0x10102: only 0x0102 travels
-  EXPECT_EQ(out[9], 1);
-  EXPECT_EQ(out[10], 2);
+  EXPECT_EQ(Span(out, 9, 11), (Bytes{1, 2}));
   out.PutNumber(-1);
-  EXPECT_EQ(out[9], 0x00);
-  EXPECT_EQ(out[10], 0xFF);
+  EXPECT_EQ(Span(out, 9, 11), (Bytes{0x00, 0xFF}));
 }
 
 TEST(OutReportText, SixtyCharactersAreCutToFiftyEightAndNothingBeyondIsTouched) {
@@ -34,9 +38,8 @@ TEST(OutReportText, SixtyCharactersAreCutToFiftyEightAndNothingBeyondIsTouched) 
   std::string text;
   for (int k = 0; k < 60; ++k) text += static_cast<char>('A' + k % 26);
   out.PutText(text);
-  EXPECT_EQ(out[5], 4);
-  EXPECT_EQ(out[6], 58);
-  for (int k = 0; k < 58; ++k) EXPECT_EQ(out[7 + k], static_cast<uint8_t>(text[static_cast<size_t>(k)])) << k;
+  EXPECT_EQ(Span(out, 5, 7), (Bytes{4, 58}));
+  EXPECT_EQ(Span(out, 7, 65), Bytes(text.begin(), text.begin() + 58));
   EXPECT_EQ(out[64], static_cast<uint8_t>(text[57]));
 }
 
@@ -44,13 +47,9 @@ TEST(OutReportText, ShorterTextLeavesEarlierBytesInPlace) {
   OutReport out;
   out.PutText("ABCDEFGH");
   out.PutText("xy");
-  EXPECT_EQ(out[6], 2);
-  EXPECT_EQ(out[7], 'x');
-  EXPECT_EQ(out[8], 'y');
-  EXPECT_EQ(out[9], 'C');  // never cleared
+  EXPECT_EQ(Span(out, 6, 10), (Bytes{2, 'x', 'y', 'C'}));  // 'C' is never cleared
   out.PutText("\xC0\xFF");  // single-byte Cyrillic and 0xFF travel as they are
-  EXPECT_EQ(out[7], 0xC0);
-  EXPECT_EQ(out[8], 0xFF);
+  EXPECT_EQ(Span(out, 7, 9), (Bytes{0xC0, 0xFF}));
 }
 
 TEST(InReportNumber, DecodesSignedBigEndian) {

@@ -156,7 +156,8 @@ TEST_F(SimulatorSessionTest, ListingOfAThousandKeysFillsTheGrid) {
   Connect(sim::PanelKind::First);
   for (int position = 1; position <= 1000; ++position) {
     const int id = position <= 900 ? position : position - 900;
-    model->Keys().Put(position, {0xAB, static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), 0, 0, 0, 0, 0});
+    const auto high = static_cast<uint8_t>(id >> 8), low = static_cast<uint8_t>(id);
+    model->Keys().Put(position, {0xAB, high, low, 0, 0, 0, 0, 0});
   }
   link.ButtonReadKeysClick();
   Pump();

@@ -66,7 +66,8 @@ TEST_F(WirelessDevicesTest, PairingAKeyFobNeedsFirmwareAbove500ButDeletingDoesNo
 TEST_F(WirelessDevicesTest, ListQuerySetsOnlyBytesOneToSix) {
   link.ButtonDelAllSensorClick();  // 0, 0, 0, 50 in bytes 7..10
   link.ButtonReadWireLessClick();
-  EXPECT_EQ(Bytes(panel.written.back(), 0, 11), (Report{1, 0xDC, 0xED, 0x20, 0xCA, 3, 4, 0, 0, 0, 50}));
+  EXPECT_EQ(Bytes(panel.written.back(), 0, 11),
+            (Report{1, 0xDC, 0xED, 0x20, 0xCA, 3, 4, 0, 0, 0, 50}));
 }
 
 TEST_F(WirelessDevicesTest, ListReplyRebuildsBothLabels) {

@@ -128,7 +128,8 @@ TEST_F(SettingsFileTest, FailingSaveLeavesTheOldFileAndNoTemporary) {
     SCOPED_TRACE(testing::Message() << "call " << c.call << " passes " << c.passes);
     Spit(file_, old);
     FailingOps ops(c.call, c.err, c.passes);
-    EXPECT_EQ(ErrorOf([&] { SaveSettingsFile(file_, DistinctRecord(), ops); }), std::strerror(c.err));
+    EXPECT_EQ(ErrorOf([&] { SaveSettingsFile(file_, DistinctRecord(), ops); }),
+              std::strerror(c.err));
     EXPECT_EQ(Slurp(file_), old);
     EXPECT_EQ(EntriesInDir(), 1u);
   }
@@ -146,7 +147,8 @@ TEST_F(SettingsFileTest, FailingLoadLeavesTheRecordAsItWas) {
   EXPECT_THROW(LoadSettingsFile(file_, cfg, ops), SettingsFileError);
   EXPECT_EQ(cfg, before);
 
-  EXPECT_EQ(ErrorOf([&] { LoadSettingsFile((dir_ / "missing.cfg").string(), cfg); }), std::strerror(ENOENT));
+  const std::string missing = (dir_ / "missing.cfg").string();
+  EXPECT_EQ(ErrorOf([&] { LoadSettingsFile(missing, cfg); }), std::strerror(ENOENT));
   EXPECT_THROW(LoadSettingsFile(dir_.string(), cfg), SettingsFileError);  // a directory
   EXPECT_EQ(cfg, before);
 }

@@ -43,8 +43,9 @@ TEST(SettingsFormat, WritesSixtyOneCrLfLinesInTheirOrder) {
   const auto lines = SplitCrLf(FormatSettings(cfg));
   ASSERT_EQ(lines.size(), 61u);
   const std::pair<size_t, std::string> expected[] = {
-      {0, std::to_string(cfg.DeviceType)}, {1, "523"}, {2, "0000" "12" "100210031004100510061007100810091010"},
-      {3, cfg.Phone[0]}, {11, "-5"}, {13, cfg.AccessPoint}, {27, std::to_string(cfg.AuxValue3())},
+      {0, std::to_string(cfg.DeviceType)}, {1, "523"},
+      {2, "0000" "12" "100210031004100510061007100810091010"}, {3, cfg.Phone[0]}, {11, "-5"},
+      {13, cfg.AccessPoint}, {27, std::to_string(cfg.AuxValue3())},
       {34, std::to_string(cfg.AuxValue4())}, {41, std::to_string(cfg.AuxValue5())},
       {49, std::to_string(cfg.ReaderType)}, {50, cfg.SmsEventMask}, {51, cfg.CallEventMask},
       {58, cfg.TamperName()}, {59, std::to_string(cfg.AuxValue7)}, {60, "1654321"}};

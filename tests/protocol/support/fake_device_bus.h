@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,7 +37,10 @@ class FakePort : public PanelPort {
   ~FakePort() override { device_->lent = false; }
   const void* Identity() const override { return device_.get(); }
   int OutputReportByteLength() override { return device_->outputLength; }
-  bool WriteReport(const uint8_t* data, int length) override;
+  bool WriteReport(const uint8_t* data, int length) override {
+    device_->written.emplace_back(data, data + length);
+    return true;
+  }
   bool ReadWriteAccess() const override { return device_->readWrite; }
   std::string DevicePath() const override { return device_->path; }
 
@@ -48,13 +52,37 @@ class FakePort : public PanelPort {
 // order to onEnumerate while it returns true.
 class FakeDeviceBus : public DeviceBus {
  public:
-  int EnumerateDevices() override;
-  std::unique_ptr<PanelPort> CheckOutAt(int index) override;
+  int EnumerateDevices() override {
+    // A copy, so a handler that changes the list cannot break the walk.
+    const auto listed = devices;
+    for (size_t i = 0; i < listed.size(); ++i) {
+      if (onEnumerate && !onEnumerate(*listed[i], static_cast<int>(i))) break;
+    }
+    return static_cast<int>(listed.size());
+  }
+  std::unique_ptr<PanelPort> CheckOutAt(int index) override {
+    if (index < 0 || static_cast<size_t>(index) >= devices.size()) return nullptr;
+    const auto& device = devices[static_cast<size_t>(index)];
+    if (device->lent) return nullptr;
+    device->lent = true;
+    ++device->checkOuts;
+    return std::make_unique<FakePort>(device);
+  }
 
-  FakeDevice& Plug(const std::string& product);
+  FakeDevice& Plug(const std::string& product) {
+    devices.push_back(std::make_shared<FakeDevice>(product));
+    devices.back()->path = "/dev/hidraw" + std::to_string(devices.size() - 1);
+    return *devices.back();
+  }
   // Takes the device off the list; it stays alive in `unplugged` so a test
   // can still look at what was written to it.
-  void Remove(FakeDevice& device);
+  void Remove(FakeDevice& device) {
+    const auto it = std::find_if(devices.begin(), devices.end(),
+                                 [&](const auto& d) { return d.get() == &device; });
+    if (it == devices.end()) return;
+    unplugged.push_back(*it);
+    devices.erase(it);
+  }
 
   std::function<bool(OfferedDevice&, int)> onEnumerate;
   std::vector<std::shared_ptr<FakeDevice>> devices;

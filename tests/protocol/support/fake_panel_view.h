@@ -23,8 +23,14 @@ class FakePanelView : public PanelView {
     statusColour = colour;
   }
   void SetDeviceType(const std::string& text) override { Note("SetDeviceType"); deviceType = text; }
-  void SetDeviceVersion(const std::string& text) override { Note("SetDeviceVersion"); deviceVersion = text; }
-  void SetProgressSmooth(bool smooth) override { Note("SetProgressSmooth"); progressSmooth = smooth; }
+  void SetDeviceVersion(const std::string& text) override {
+    Note("SetDeviceVersion");
+    deviceVersion = text;
+  }
+  void SetProgressSmooth(bool smooth) override {
+    Note("SetProgressSmooth");
+    progressSmooth = smooth;
+  }
   void SetProgressPosition(int position) override {
     Note("SetProgressPosition");
     progressPosition = position;
@@ -42,10 +48,16 @@ class FakePanelView : public PanelView {
     ++collectCount;
     if (onCollect) onCollect();
   }
-  void SetDeviceButtons(bool connected) override { Note("SetDeviceButtons"); deviceButtons = connected; }
+  void SetDeviceButtons(bool connected) override {
+    Note("SetDeviceButtons");
+    deviceButtons = connected;
+  }
   void ApplyFirmwareRules() override { Note("ApplyFirmwareRules"); ++firmwareRulesCount; }
   bool IsLogVisible() const override { return logVisible; }
-  void AppendLogLine(const std::string& line) override { Note("AppendLogLine"); logLines.push_back(line); }
+  void AppendLogLine(const std::string& line) override {
+    Note("AppendLogLine");
+    logLines.push_back(line);
+  }
   void ResetKeyGrid() override {
     Note("ResetKeyGrid");
     keyRows.assign(1, KeyGridRow{"№", "Ключ (hex)", "Дубль"});

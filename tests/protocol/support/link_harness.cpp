@@ -5,7 +5,7 @@
 namespace zarvex::protocol::testing {
 
 LinkHarness::LinkHarness() {
-  bus.onEnumerate = [this](OfferedDevice& device, int index) { return link.HIDEnumerate(device, index); };
+  bus.onEnumerate = [this](OfferedDevice& device, int i) { return link.HIDEnumerate(device, i); };
   link.StartupInit();
   link.ResetKeyGrid();
 }
@@ -38,6 +38,14 @@ FakeDevice& LinkHarness::Connect(int32_t version) {
   Identify(panel, version);
   link.TimerTimer();
   return panel;
+}
+
+Report LinkHarness::Bytes(const Report& r, long from, long to) {
+  return Report(r.begin() + from, r.begin() + to);
+}
+
+std::string LinkHarness::TextSent(const Report& r) {
+  return std::string(r.begin() + 7, r.begin() + 7 + r[6]);
 }
 
 std::vector<int> LinkHarness::Positions(int from, int to) {

@@ -26,10 +26,10 @@ struct LinkHarness {
   FakeDevice& Connect(int32_t version);
 
   // Bytes [from, to) of an output report, and the text it carries.
-  static Report Bytes(const Report& r, long from, long to) { return Report(r.begin() + from, r.begin() + to); }
+  static Report Bytes(const Report& r, long from, long to);
   // The progress positions from..to, one per step.
   static std::vector<int> Positions(int from, int to);
-  static std::string TextSent(const Report& r) { return std::string(r.begin() + 7, r.begin() + 7 + r[6]); }
+  static std::string TextSent(const Report& r);
 
   TCFG cfg;
   FakePanelView view;

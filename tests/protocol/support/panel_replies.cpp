@@ -19,7 +19,7 @@ Report Header(uint8_t kind, uint8_t code) {
 Report ValueNumber(uint8_t code, int32_t value) {
   Report r = Header(0, code);
   const auto u = static_cast<uint32_t>(value);
-  for (int k = 0; k < 4; ++k) r[5 + static_cast<size_t>(k)] = static_cast<uint8_t>(u >> (24 - 8 * k));
+  for (size_t k = 0; k < 4; ++k) r[5 + k] = static_cast<uint8_t>(u >> (24 - 8 * k));
   return r;
 }
 
