@@ -22,6 +22,7 @@
 #include "hid/qt/qt_main_loop.h"
 #include "hid/virtual_hid_platform.h"
 #include "link/panel_connection.h"
+#include "ui/device_link_wiring.h"
 #include "sim/virtual_panel.h"
 #include "ui/modal_ui.h"
 #include "ui/tform1.h"
@@ -57,18 +58,6 @@ class SilentModalUi final : public zarvex::ModalUi {
   bool AskYesNo(QWidget*, const QString&) override { return false; }
   QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
   QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-};
-
-// The offered view the connection gives the link, rebuilt here so that the
-// benchmark's data handler can time the link's part of every report.
-class OfferedDevice final : public zarvex::protocol::OfferedDevice {
- public:
-  explicit OfferedDevice(zarvex::hid::THidDevice& device) : device_(device) {}
-  std::string ProductString() override { return device_.ProductString(); }
-  const void* Identity() const override { return zarvex::link::DeviceIdentity(device_); }
-
- private:
-  zarvex::hid::THidDevice& device_;
 };
 
 // What the main thread did, stamped where it happened.
@@ -195,7 +184,7 @@ int main(int argc, char* argv[]) {
   Waiter waiter;
   connection.Controller().SetOnDeviceData(
       [&](zarvex::hid::THidDevice& device, uint8_t reportId, const uint8_t* data, uint16_t size) {
-        OfferedDevice offered(device);
+        zarvex::link::TOfferedHidDevice offered(device);
         const Clock::time_point start = Clock::now();
         link.HIDDeviceData(offered, reportId, data, size);
         const Clock::time_point end = Clock::now();
@@ -205,12 +194,9 @@ int main(int argc, char* argv[]) {
         waiter.ReportHandled();
       });
 
-  zarvex::DeviceHandlers& handlers = form.Handlers();
-  handlers.StartUp = [&] { link.StartupInit(); };
-  handlers.ButtonReadClick = [&] { link.ButtonReadClick(); };
-  handlers.ButtonWriteClick = [&] { link.ButtonWriteClick(); };
-  handlers.ButtonReadKeysClick = [&] { link.ButtonReadKeysClick(); };
-  handlers.TimerTimer = [&] {
+  // The program's own wiring, with the timer counted.
+  zarvex::ConnectDeviceLink(form, connection);
+  form.Handlers().TimerTimer = [&] {
     ++trace.ticks;
     trace.tickTimes.push_back(Clock::now());
     link.TimerTimer();

@@ -8,16 +8,6 @@ namespace zarvex::link {
 
 namespace {
 
-class TOfferedHidDevice final : public protocol::OfferedDevice {
- public:
-  explicit TOfferedHidDevice(hid::THidDevice& device) : device_(device) {}
-  std::string ProductString() override { return device_.ProductString(); }
-  const void* Identity() const override { return DeviceIdentity(device_); }
-
- private:
-  hid::THidDevice& device_;
-};
-
 class THeldHidDevice final : public protocol::PanelPort {
  public:
   explicit THeldHidDevice(hid::THidDeviceHold hold) : hold_(std::move(hold)) {}

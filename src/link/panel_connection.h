@@ -25,6 +25,17 @@ class THidDeviceBus final : public protocol::DeviceBus {
 // held, and never shared with another device object (addresses can be).
 const void* DeviceIdentity(const hid::THidDevice& device);
 
+// A device offered by the controller (scan, removal, input report).
+class TOfferedHidDevice final : public protocol::OfferedDevice {
+ public:
+  explicit TOfferedHidDevice(hid::THidDevice& device) : device_(device) {}
+  std::string ProductString() override { return device_.ProductString(); }
+  const void* Identity() const override { return DeviceIdentity(device_); }
+
+ private:
+  hid::THidDevice& device_;
+};
+
 // The controller, the link and the wiring between them: the controller's
 // four events go to the link's handlers. The platform and the loop must
 // outlive it. Construction posts the controller's start-up scan.
