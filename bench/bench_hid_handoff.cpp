@@ -22,19 +22,19 @@ double Percentile(std::vector<double> v, double p) {
   return v[i];
 }
 
-VirtualDeviceSpec Spec(int n) {
-  VirtualDeviceSpec spec;
-  spec.productString = n == 0 ? "ZARVEX - ZX4110" : "device " + std::to_string(n);
-  spec.vendorId = 0x1234;
-  spec.productId = static_cast<uint16_t>(n);
-  return spec;
+VirtualDeviceSpec Profile(int n) {
+  VirtualDeviceSpec profile;
+  profile.productString = n == 0 ? "ZARVEX - ZX4110" : "device " + std::to_string(n);
+  profile.vendorId = 0x1234;
+  profile.productId = static_cast<uint16_t>(n);
+  return profile;
 }
 
 void HandOffLatency(int reports) {
   VirtualHidPlatform platform;
   THidSimpleLoop loop;
   THidDeviceController controller(platform, loop);
-  const auto id = platform.Plug(Spec(0), nullptr);
+  const auto id = platform.Plug(Profile(0), nullptr);
   loop.ProcessPending();
   THidDeviceHold panel = controller.CheckOutAt(0);
 
@@ -68,7 +68,7 @@ void HandOffLatency(int reports) {
 void ScanTime(int devices, int rounds) {
   VirtualHidPlatform platform;
   THidSimpleLoop loop;
-  for (int i = 0; i < devices; ++i) platform.Plug(Spec(i), nullptr);
+  for (int i = 0; i < devices; ++i) platform.Plug(Profile(i), nullptr);
   THidDeviceController controller(platform, loop);
   const auto t0 = Clock::now();
   loop.ProcessPending();  // the start-up scan: every device arrives

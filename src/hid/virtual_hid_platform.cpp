@@ -18,7 +18,7 @@ constexpr const char* kPathPrefix = "virtual:hid";
 
 struct VirtualHidPlatform::State {
   struct Device {
-    VirtualDeviceSpec spec;
+    VirtualDeviceSpec profile;
     VirtualDeviceBehaviour* behaviour = nullptr;
     bool plugged = true;
     std::deque<std::vector<uint8_t>> inputs;
@@ -62,7 +62,7 @@ class VirtualHandle final : public THidHandle {
     std::lock_guard lock(state_->mutex);
     auto* d = Plugged();
     if (!d) return false;
-    out = {d->spec.vendorId, d->spec.productId, d->spec.versionNumber};
+    out = {d->profile.vendorId, d->profile.productId, d->profile.versionNumber};
     return true;
   }
 
@@ -70,7 +70,7 @@ class VirtualHandle final : public THidHandle {
     std::lock_guard lock(state_->mutex);
     auto* d = Plugged();
     if (!d) return false;
-    out = d->spec.productString;
+    out = d->profile.productString;
     return true;
   }
 
@@ -79,8 +79,8 @@ class VirtualHandle final : public THidHandle {
     auto* d = Plugged();
     if (!d) return false;
     out = {};
-    out.inputReportByteLength = static_cast<uint16_t>(std::clamp(d->spec.inputReportByteLength, 0, 65535));
-    out.outputReportByteLength = static_cast<uint16_t>(std::clamp(d->spec.outputReportByteLength, 0, 65535));
+    out.inputReportByteLength = static_cast<uint16_t>(std::clamp(d->profile.inputReportByteLength, 0, 65535));
+    out.outputReportByteLength = static_cast<uint16_t>(std::clamp(d->profile.outputReportByteLength, 0, 65535));
     return true;
   }
 
@@ -175,14 +175,14 @@ VirtualHidPlatform::VirtualHidPlatform() : state_(std::make_shared<State>()) {}
 
 VirtualHidPlatform::~VirtualHidPlatform() { UnwatchChanges(); }
 
-VirtualHidPlatform::DeviceId VirtualHidPlatform::Plug(const VirtualDeviceSpec& spec,
+VirtualHidPlatform::DeviceId VirtualHidPlatform::Plug(const VirtualDeviceSpec& profile,
                                                       VirtualDeviceBehaviour* behaviour) {
   DeviceId id;
   {
     std::lock_guard lock(state_->mutex);
     id = state_->nextId++;
     auto& d = state_->devices[id];
-    d.spec = spec;
+    d.profile = profile;
     d.behaviour = behaviour;
   }
   RaiseChange();
@@ -246,7 +246,7 @@ int VirtualHidPlatform::OpenHandles(DeviceId id) const {
 
 void VirtualHidPlatform::SetProductString(DeviceId id, std::string productString) {
   std::lock_guard lock(state_->mutex);
-  if (auto* d = state_->Find(id)) d->spec.productString = std::move(productString);
+  if (auto* d = state_->Find(id)) d->profile.productString = std::move(productString);
 }
 
 void VirtualHidPlatform::FailNextOpens(DeviceId id, int count) {
@@ -283,7 +283,7 @@ std::unique_ptr<THidHandle> VirtualHidPlatform::Open(const std::string& devicePa
     error = EIO;
     return nullptr;
   }
-  if (access == THidAccess::ReadWrite && !d->spec.readWriteAccess) {
+  if (access == THidAccess::ReadWrite && !d->profile.readWriteAccess) {
     error = EACCES;
     return nullptr;
   }

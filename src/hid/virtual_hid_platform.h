@@ -38,7 +38,7 @@ class VirtualHidPlatform final : public THidPlatform {
   VirtualHidPlatform();
   ~VirtualHidPlatform() override;
 
-  DeviceId Plug(const VirtualDeviceSpec& spec, VirtualDeviceBehaviour* behaviour);  // raises the change notification
+  DeviceId Plug(const VirtualDeviceSpec& profile, VirtualDeviceBehaviour* behaviour);  // raises the change notification
   void Unplug(DeviceId id);                                                         // raises the change notification
   // Queues an input report (report ID byte first) for the device's reader. Any thread, also from inside OnOutputReport.
   void SendInputReport(DeviceId id, std::vector<uint8_t> report);
