@@ -17,6 +17,12 @@ class ConfigurationWriteTest : public ::testing::Test, public LinkHarness {
       Feed(panel, Ack(panel.written.back()[4]));
     }
   }
+  // Acknowledges `step` and returns the step the next tick sends.
+  const Report& StepAfter(FakeDevice& panel, uint8_t step) {
+    Feed(panel, Ack(step));
+    link.TimerTimer();
+    return panel.written.back();
+  }
   static int32_t NumberOf(const Report& r) {
     EXPECT_EQ(Bytes(r, 5, 9), (Report{3, 4, 0, 0}));
     return r[9] * 256 + r[10];
@@ -85,22 +91,17 @@ TEST_F(ConfigurationWriteTest, Step55FollowsTheVersionRule) {
   cfg.VpnAndId = "1123456";
   cfg.InputName[5] = "Six";
   cfg.AutonomousOff = 1;
-  Feed(panel, Ack(54));
-  link.TimerTimer();
-  EXPECT_EQ(TextSent(panel.written.back()), "1123456");
+  EXPECT_EQ(TextSent(StepAfter(panel, 54)), "1123456");
   cfg.FirmwareVersion = 500;
-  Feed(panel, Ack(54));
-  link.TimerTimer();
-  EXPECT_EQ(TextSent(panel.written.back()), "Six");
+  EXPECT_EQ(TextSent(StepAfter(panel, 54)), "Six");
 }
 
 TEST_F(ConfigurationWriteTest, LongTextIsSentAsItsFirst58Characters) {
   FakeDevice& panel = Connect(430);
   cfg.AccessPoint = std::string(70, 'a');
-  Feed(panel, Ack(9));
-  link.TimerTimer();
-  EXPECT_EQ(panel.written.back()[6], 58);
-  EXPECT_EQ(TextSent(panel.written.back()), std::string(58, 'a'));
+  const Report& sent = StepAfter(panel, 9);
+  EXPECT_EQ(sent[6], 58);
+  EXPECT_EQ(TextSent(sent), std::string(58, 'a'));
 }
 
 TEST_F(ConfigurationWriteTest, AcknowledgementWithNoWriteRunningStartsAtTheNextStep) {
@@ -127,9 +128,7 @@ TEST_F(ConfigurationWriteTest, NextStepIsTheAcknowledgedNumberPlusOne) {
   }
   link.TimerTimer();
   EXPECT_EQ(panel.written.back()[4], 30);
-  Feed(panel, Ack(10));
-  link.TimerTimer();
-  EXPECT_EQ(panel.written.back()[4], 11);
+  EXPECT_EQ(StepAfter(panel, 10)[4], 11);
 }
 
 TEST_F(ConfigurationWriteTest, EnumerationWithAnAcknowledgementOutstandingGoesOnFromTheNextStep) {

@@ -283,9 +283,7 @@ TEST_F(DeviceLinkTest, FailureWhileHandlingIsDroppedAndTheNextReportIsHandled) {
 }
 
 TEST_F(DeviceLinkTest, TimerRunsOnlyWhileARequestMayBecomeDue) {
-  FakeDevice& panel = Plug();
-  Identify(panel, 430);
-  link.TimerTimer();
+  FakeDevice& panel = Connect(430);
   EXPECT_FALSE(view.timerRunning);
   view.timerSwitches.clear();
   link.ButtonReadClick();
