@@ -121,5 +121,21 @@ TEST(KeyTextTest, UpperCaseHexPairsJoinedByDashes) {
   EXPECT_EQ(KeyText({0, 0x1B, 0xFF, 0x10, 0xab, 9, 0x99, 0xC3}), "00-1B-FF-10-AB-09-99-C3");
 }
 
+TEST(KeyListTest, ThousandKeysWithDuplicatesMarkEachCopyWithTheFirstPosition) {
+  KeyList keys;
+  for (int position = 1; position <= 1000; ++position) {
+    const int id = position <= 900 ? position : position - 900;  // the last 100 repeat keys 1..100
+    keys.Add(position, {static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), 0, 0, 0, 0, 0, 0});
+  }
+  EXPECT_EQ(keys.KeyCount(), 1000);
+  EXPECT_EQ(keys.Row(900).duplicate, "");
+  EXPECT_EQ(keys.Row(901).duplicate, "1");
+  EXPECT_EQ(keys.Row(1000).duplicate, "100");
+  keys.Clear();
+  EXPECT_EQ(keys.KeyCount(), 0);
+  keys.Add(5, {});
+  EXPECT_EQ(keys.Row(1).duplicate, "");
+}
+
 }  // namespace
 }  // namespace zarvex::protocol::testing
