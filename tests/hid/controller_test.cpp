@@ -76,9 +76,9 @@ TEST_F(ScanTest, UnreadableDevicesAreLeftOutWithoutMessage) {
 
 TEST_F(ScanTest, QueryOnlyDeviceIsListedWithItsOpenError) {
   StartController();
-  auto spec = PanelSpec();
-  spec.readWriteAccess = false;
-  platform.Plug(spec, &behaviour);
+  auto profile = PanelSpec();
+  profile.readWriteAccess = false;
+  platform.Plug(profile, &behaviour);
   Settle();
   ASSERT_EQ(controller->Count(), 1);
   THidDevice& d = controller->At(0);

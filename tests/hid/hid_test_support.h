@@ -34,12 +34,12 @@ inline constexpr const char* kPanel = "ZARVEX - ZX4110";
 inline void IgnoreData(THidDevice&, uint8_t, const uint8_t*, uint16_t) {}
 
 inline VirtualDeviceSpec PanelSpec(const std::string& product = kPanel) {
-  VirtualDeviceSpec spec;
-  spec.productString = product;
-  spec.vendorId = 0x1234;
-  spec.productId = 0x5678;
-  spec.versionNumber = 0x0100;
-  return spec;
+  VirtualDeviceSpec profile;
+  profile.productString = product;
+  profile.vendorId = 0x1234;
+  profile.productId = 0x5678;
+  profile.versionNumber = 0x0100;
+  return profile;
 }
 
 // A controller on the virtual platform, started and past its start-up scan.

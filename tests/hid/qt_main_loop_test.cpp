@@ -61,9 +61,9 @@ TEST(QtMainLoop, InputReportsReachTheHandlerThroughTheEventLoop) {
   int changes = 0;
   controller.SetOnDeviceChange([&](THidDeviceController&) { ++changes; });
   ASSERT_TRUE(ProcessUntil([&] { return changes == 1; }));  // the start-up scan
-  VirtualDeviceSpec spec;
-  spec.productString = "ZARVEX - ZX4110";
-  const auto id = platform.Plug(spec, nullptr);
+  VirtualDeviceSpec profile;
+  profile.productString = "ZARVEX - ZX4110";
+  const auto id = platform.Plug(profile, nullptr);
   ASSERT_TRUE(ProcessUntil([&] { return controller.Count() == 1; }));
   THidDeviceHold held = controller.CheckOutAt(0);
   std::vector<uint8_t> got;

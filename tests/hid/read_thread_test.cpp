@@ -69,9 +69,9 @@ TEST_F(ReadThreadTest, ReportReachesTheHandlerOnTheMainThreadWithIdAndSize) {
 }
 
 TEST_F(ReadThreadTest, ShortReportGivesSizeOfBytesReadMinusOne) {
-  auto spec = PanelSpec("short");
-  spec.inputReportByteLength = 9;
-  const auto small = platform.Plug(spec, &behaviour);
+  auto profile = PanelSpec("short");
+  profile.inputReportByteLength = 9;
+  const auto small = platform.Plug(profile, &behaviour);
   Settle();
   auto other = controller->CheckOutAt(IndexOf(small));
   ASSERT_TRUE(other);
