@@ -68,7 +68,6 @@ class PanelModel {
   int DeviceType() const { return deviceType_; }
   int FirmwareVersion() const { return firmwareVersion_; }
   void SetDeviceType(int type) { deviceType_ = type; }
-  void SetFirmwareVersion(int version) { firmwareVersion_ = version; }
   const PanelConfiguration& Configuration() const { return configuration_; }
   PanelConfiguration& Configuration() { return configuration_; }
   const KeyStore& Keys() const { return keys_; }

@@ -77,7 +77,6 @@ class THidDevice {
   void SetUnplugHandler(THidPlugEvent handler);
   bool HasDataHandler() const { return static_cast<bool>(dataHandler_); }
   bool HasDataErrorHandler() const { return static_cast<bool>(dataErrorHandler_); }
-  bool HasUnplugHandler() const { return static_cast<bool>(unplugHandler_); }
 
   void StartReading();
   void StopReading();

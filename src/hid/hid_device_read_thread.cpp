@@ -80,7 +80,6 @@ void THidDeviceReadThread::Body() {
     });
     if (!ok) break;
   }
-  finished_ = true;
   handOff_->MarkFinished();
 }
 

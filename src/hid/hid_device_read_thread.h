@@ -30,8 +30,6 @@ class THidDeviceReadThread {
   // and *self (which must own this object) is released there.
   static void Stop(std::unique_ptr<THidDeviceReadThread> self);
 
-  bool Finished() const { return finished_.load(); }
-
  private:
   void Body();
 
@@ -41,7 +39,6 @@ class THidDeviceReadThread {
   int bytesRead_ = 0;
   std::vector<uint8_t> buffer_;  // sized once, reused by every pass
   std::atomic<bool> stop_{false};
-  std::atomic<bool> finished_{false};
   std::thread thread_;
 };
 

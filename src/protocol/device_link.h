@@ -78,7 +78,6 @@ class DeviceLink {
   const protocol::OutReport& OutReport() const { return link_.out; }
   const protocol::InReport& InReport() const { return link_.in; }
   const protocol::KeyList& KeyList() const { return keys_.Keys(); }
-  bool TimerRunning() const { return timerRunning_; }
 
  private:
   bool IsPanel(OfferedDevice& device) const;

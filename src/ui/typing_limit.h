@@ -21,7 +21,6 @@ class TypingLimit : public QValidator {
   // property "typingLimit" (set in the form file).
   static void InstallFromProperties(QObject* root);
 
-  int Limit() const { return limit_; }
   State validate(QString& input, int& pos) const override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
