@@ -1,7 +1,8 @@
 #include "demo/panel_texts.h"
 
-#include <QStringDecoder>
 #include <QStringList>
+
+#include "ui/panel_text.h"
 
 namespace zarvex::demo {
 
@@ -53,18 +54,12 @@ QString ParameterField(int parameter) {
   }
 }
 
-QString DecodePanelText(const std::string& bytes) {
-  QStringDecoder decoder("windows-1251");
-  if (!decoder.isValid()) return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-  return decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
 QString ParameterValue(const sim::PanelConfiguration& configuration, int parameter) {
   if (!sim::IsParameter(parameter)) return {};
   if (sim::KindOfParameter(parameter) == sim::ParameterKind::Number) {
     return QString::number(configuration.Number(parameter));
   }
-  return DecodePanelText(configuration.Text(parameter));
+  return FromPanelText(configuration.Text(parameter));
 }
 
 QString PanelStateText(const PanelSnapshot& s) {

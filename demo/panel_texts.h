@@ -12,7 +12,6 @@ QString ParameterField(int parameter);
 // The value as the panel keeps it: a number in decimal, a text or mask
 // decoded from the panel's Windows-1251.
 QString ParameterValue(const sim::PanelConfiguration& configuration, int parameter);
-QString DecodePanelText(const std::string& bytes);
 
 // The line under the plug buttons: what is plugged, or what was.
 QString PanelStateText(const PanelSnapshot& snapshot);
