@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/session_modal_ui.h"
 #include "hid/qt/qt_main_loop.h"
 #include "hid/virtual_hid_platform.h"
 #include "link/panel_connection.h"
@@ -46,19 +47,6 @@ double Median(std::vector<double> v) {
   const std::size_t n = v.size();
   return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
 }
-
-// Nothing may wait for a user here; messages are only counted.
-class SilentModalUi final : public zarvex::ModalUi {
- public:
-  int messages = 0;
-  void ShowMessage(QWidget*, const QString& text) override {
-    ++messages;
-    std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-  }
-  bool AskYesNo(QWidget*, const QString&) override { return false; }
-  QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-  QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-};
 
 // What the main thread did, stamped where it happened.
 struct Trace {
@@ -174,7 +162,7 @@ int main(int argc, char* argv[]) {
   zarvex::hid::VirtualHidPlatform platform;
   zarvex::hid::TQtMainLoop loop;
   zarvex::sim::VirtualPanel panel(platform);
-  SilentModalUi modal;
+  zarvex::demo::SessionModalUi modal;  // nothing waits for a person
   zarvex::TForm1 form;
   form.SetModalUi(modal);
   zarvex::link::TPanelConnection connection(form.Cfg(), form, platform, loop);
@@ -280,7 +268,7 @@ int main(int argc, char* argv[]) {
   PrintPacing("read", lastRead);
   PrintRuns("write", writes);
   PrintPacing("write", lastWrite);
-  if (modal.messages > 0) std::printf("messages shown: %d\n", modal.messages);
+  if (!modal.Messages().isEmpty()) std::printf("messages shown: %d\n", static_cast<int>(modal.Messages().size()));
   if (failed) std::printf("key listing check FAILED\n");
 
   const double budget = kParameters * kTimerPeriodMs;
