@@ -13,15 +13,12 @@
 #include "link/panel_connection.h"
 #include "sim/virtual_panel.h"
 #include "ui/device_link_wiring.h"
-#include "ui/qt_translations.h"
 #include "ui/tform1.h"
+#include "ui/window_application.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Zarvex Settings demo"));
-  QApplication::setApplicationVersion(QStringLiteral("3.0.8"));
-  zarvex::InstallQtTranslations();
-  QApplication::setFont(zarvex::TForm1::WindowFont());
+  zarvex::SetUpWindowApplication(QStringLiteral("Zarvex Settings demo"));
 
   // The demo's one option; the configurator itself takes none.
   QCommandLineParser options;

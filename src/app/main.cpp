@@ -4,15 +4,12 @@
 #include "hid/qt/qt_main_loop.h"
 #include "link/panel_connection.h"
 #include "ui/device_link_wiring.h"
-#include "ui/qt_translations.h"
 #include "ui/tform1.h"
+#include "ui/window_application.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Zarvex Settings"));
-  QApplication::setApplicationVersion(QStringLiteral("3.0.8"));
-  zarvex::InstallQtTranslations();
-  QApplication::setFont(zarvex::TForm1::WindowFont());
+  zarvex::SetUpWindowApplication(QStringLiteral("Zarvex Settings"));
 
   // The platform and the loop outlive the connection; the window outlives
   // both, since the link draws on it until it is gone.
