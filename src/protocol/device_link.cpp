@@ -1,10 +1,14 @@
 #include "protocol/device_link.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "protocol/protocol_codes.h"
 
 namespace zarvex::protocol {
 
 namespace {
+int64_t SteadyMilliseconds();
 const char* const kProductName = "ZARVEX - ZX4110";
 const char* const kConnected = "Устройство подключено";
 const char* const kDisconnected = "Устройство не подключено";
@@ -16,8 +20,45 @@ std::string NoAccessMessage(const std::string& path) {
 }
 }  // namespace
 
+namespace {
+int64_t SteadyMilliseconds() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
 DeviceLink::DeviceLink(TCFG& cfg, PanelView& view, DeviceBus& bus)
-    : bus_(bus), link_(cfg, view), read_(link_), write_(link_), keys_(link_), wireless_(link_) {}
+    : bus_(bus),
+      link_(cfg, view),
+      read_(link_),
+      write_(link_),
+      keys_(link_),
+      wireless_(link_),
+      clock_(SteadyMilliseconds) {
+  link_.afterSend = [this](int length) {
+    status_.Sent(link_.out, clock_());
+    LogSent(length);
+  };
+}
+
+void DeviceLink::LogSent(int length) {
+  if (!link_.view.IsLogVisible()) return;
+  std::string line;
+  const int count = std::min(length, protocol::OutReport::kSize);
+  line.reserve(static_cast<size_t>(count) * 4);
+  for (int k = 0; k < count; ++k) {
+    line += std::to_string(link_.out[k]);
+    line += ' ';
+  }
+  link_.view.AppendSentLogLine(line);
+}
+
+void DeviceLink::SettleStatus() {
+  status_.Settle(link_.state, link_.panel != nullptr, keys_.Keys().KeyCount());
+  if (status_.Shown() == shownStatus_) return;
+  shownStatus_ = status_.Shown();
+  link_.view.ShowTransferStatus(shownStatus_);
+}
 
 void DeviceLink::StartupInit() {
   expectedProductName_ = kProductName;
@@ -31,6 +72,8 @@ void DeviceLink::StartupInit() {
   pendingAccessMessage_.clear();
   timerRunning_ = false;
   link_.view.SetTimerRunning(false);
+  status_ = TransferStatus{};
+  shownStatus_ = TransferStatusText{};
 }
 
 bool DeviceLink::IsPanel(OfferedDevice& device) const {
@@ -42,7 +85,7 @@ bool DeviceLink::IsHeld(const OfferedDevice& device) const {
 }
 
 void DeviceLink::RequestTicksIfPending() {
-  if (timerRunning_ || !link_.state.RequestPending()) return;
+  if (timerRunning_ || !(link_.state.RequestPending() || status_.Watching())) return;
   timerRunning_ = true;
   link_.view.SetTimerRunning(true);
 }
@@ -51,7 +94,10 @@ bool DeviceLink::HIDEnumerate(OfferedDevice& device, int index) {
   // Every offered device stops a running read or write, panel or not.
   link_.state.ReadState = 0;
   link_.state.WriteState = 0;
-  if (!IsPanel(device)) return true;
+  if (!IsPanel(device)) {
+    SettleStatus();
+    return true;
+  }
 
   if (link_.panel) {
     // One panel at a time: mixing the reports of two would corrupt both.
@@ -65,8 +111,10 @@ bool DeviceLink::HIDEnumerate(OfferedDevice& device, int index) {
       return true;  // the port goes back to the controller here
     }
     link_.panel = std::move(port);
+    status_.Connected();
   }
   ShowConnected();
+  SettleStatus();
   RequestTicksIfPending();
   return true;
 }
@@ -124,6 +172,7 @@ void DeviceLink::HIDRemoval(OfferedDevice& device) {
   // Removing some other device must not let go of the held panel.
   if (link_.panel && !IsHeld(device)) return;
   link_.panel.reset();
+  status_.Disconnected();
   PanelView& view = link_.view;
   view.SetStatus(kDisconnected, kDisconnectedRed);
   view.SetProgressSmooth(false);
@@ -131,6 +180,7 @@ void DeviceLink::HIDRemoval(OfferedDevice& device) {
   view.SetDeviceType("");
   view.SetDeviceVersion("");
   view.SetDeviceButtons(false);
+  SettleStatus();
 }
 
 void DeviceLink::HIDDeviceData(OfferedDevice& device, uint8_t /*reportId*/, const uint8_t* data,
@@ -150,13 +200,16 @@ void DeviceLink::HIDDeviceData(OfferedDevice& device, uint8_t /*reportId*/, cons
         }
         LogInReport(line);
       }
+      status_.Received(link_.in, clock_());
       DispatchInReport();
     }
   } catch (...) {
     // A failing report is dropped; the next one is handled normally.
   }
   try {
+    SettleStatus();
     RequestTicksIfPending();
+    StopTicksIfIdle();
   } catch (...) {
   }
 }
@@ -207,44 +260,77 @@ void DeviceLink::TimerTimer() {
   if (s.TypeQueryCountdown > 0 || s.VersionQueryCountdown > 0) IdentificationTick();
   if (s.ReadState == 1) read_.SendReadRequest();
   if (s.WriteState == 1) write_.SendWriteStep();
-  if (timerRunning_ && !link_.state.RequestPending()) {
-    timerRunning_ = false;
-    link_.view.SetTimerRunning(false);
-  }
+  status_.Tick(clock_());
+  SettleStatus();
+  StopTicksIfIdle();
+}
+
+void DeviceLink::StopTicksIfIdle() {
+  if (!timerRunning_ || link_.state.RequestPending() || status_.Watching()) return;
+  timerRunning_ = false;
+  link_.view.SetTimerRunning(false);
 }
 
 void DeviceLink::ButtonReadClick() {
   read_.ButtonReadClick();
-  RequestTicksIfPending();
+  status_.ReadClicked();
+  AfterClick();
 }
 
 void DeviceLink::ButtonWriteClick() {
   write_.ButtonWriteClick();
+  status_.WriteClicked();
+  AfterClick();
+}
+
+void DeviceLink::AfterClick() {
+  SettleStatus();
   RequestTicksIfPending();
 }
 
 void DeviceLink::ButtonWriteKeysClick(const std::string& minText, const std::string& maxText) {
   keys_.ButtonWriteKeysClick(minText, maxText);
+  AfterClick();
 }
 void DeviceLink::ButtonDelKeysClick(const std::string& minText, const std::string& maxText) {
   keys_.ButtonDelKeysClick(minText, maxText);
+  AfterClick();
 }
-void DeviceLink::ButtonDelAllKeysClick() { keys_.ButtonDelAllKeysClick(); }
-void DeviceLink::ButtonReadKeysClick() { keys_.ButtonReadKeysClick(); }
+void DeviceLink::ButtonDelAllKeysClick() {
+  keys_.ButtonDelAllKeysClick();
+  AfterClick();
+}
+void DeviceLink::ButtonReadKeysClick() {
+  keys_.ButtonReadKeysClick();
+  AfterClick();
+}
 void DeviceLink::ButtonWriteTrinketClick(const std::string& numberText) {
   wireless_.ButtonWriteTrinketClick(numberText);
+  AfterClick();
 }
 void DeviceLink::ButtonDelTrinketClick(const std::string& numberText) {
   wireless_.ButtonDelTrinketClick(numberText);
+  AfterClick();
 }
-void DeviceLink::ButtonDelAllTrinketClick() { wireless_.ButtonDelAllTrinketClick(); }
+void DeviceLink::ButtonDelAllTrinketClick() {
+  wireless_.ButtonDelAllTrinketClick();
+  AfterClick();
+}
 void DeviceLink::ButtonWriteSensorClick(const std::string& numberText, bool loop3) {
   wireless_.ButtonWriteSensorClick(numberText, loop3);
+  AfterClick();
 }
 void DeviceLink::ButtonDelSensorClick(const std::string& numberText, bool loop3) {
   wireless_.ButtonDelSensorClick(numberText, loop3);
+  AfterClick();
 }
-void DeviceLink::ButtonDelAllSensorClick() { wireless_.ButtonDelAllSensorClick(); }
-void DeviceLink::ButtonReadWireLessClick() { wireless_.ButtonReadWireLessClick(); }
+void DeviceLink::ButtonDelAllSensorClick() {
+  wireless_.ButtonDelAllSensorClick();
+  AfterClick();
+}
+void DeviceLink::ButtonReadWireLessClick() {
+  wireless_.ButtonReadWireLessClick();
+  AfterClick();
+}
 
 }  // namespace zarvex::protocol

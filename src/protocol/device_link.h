@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "protocol/access_keys.h"
@@ -9,6 +10,7 @@
 #include "protocol/device_bus.h"
 #include "protocol/link_context.h"
 #include "protocol/panel_view.h"
+#include "protocol/transfer_status.h"
 #include "protocol/wireless_devices.h"
 #include "settings/tcfg.h"
 
@@ -27,10 +29,17 @@ namespace zarvex::protocol {
 //   status reads "Нет доступа к устройству" and a message names the device
 //   node once per plug, that is, once for a device object from its first
 //   refused check-out until its removal; later scans only repeat the status;
-// - asks the window for timer ticks only while a request may become due.
+// - asks the window for timer ticks only while a request may become due
+//   or an answer is awaited;
+// - tells the window how a transfer went (TransferStatus), and logs the
+//   reports it sends beside those it receives.
 class DeviceLink {
  public:
+  using Clock = std::function<int64_t()>;  // milliseconds, steady
+
   DeviceLink(TCFG& cfg, PanelView& view, DeviceBus& bus);
+  // Tests drive the answer watch with a clock of their own.
+  void SetClock(Clock clock) { clock_ = std::move(clock); }
 
   // State to start-up values, the expected product name set, no panel held,
   // key list emptied, timer stopped. The window runs ResetKeyGrid after it.
@@ -78,6 +87,7 @@ class DeviceLink {
   const protocol::OutReport& OutReport() const { return link_.out; }
   const protocol::InReport& InReport() const { return link_.in; }
   const protocol::KeyList& KeyList() const { return keys_.Keys(); }
+  const TransferStatus& Status() const { return status_; }
 
  private:
   bool IsPanel(OfferedDevice& device) const;
@@ -86,6 +96,11 @@ class DeviceLink {
   void RefuseWithoutAccess(const PanelPort& port);
   void ShowPendingAccessMessage();
   void RequestTicksIfPending();
+  void StopTicksIfIdle();
+  void LogSent(int length);
+  // After every event: the status follows the state the event left.
+  void SettleStatus();
+  void AfterClick();
 
   DeviceBus& bus_;
   LinkContext link_;
@@ -95,6 +110,9 @@ class DeviceLink {
   WirelessDevices wireless_;
   std::string expectedProductName_;
   bool timerRunning_ = false;
+  TransferStatus status_;
+  TransferStatusText shownStatus_;
+  Clock clock_;
 
   // The device last refused for lack of access, so its message shows once.
   const void* deniedIdentity_ = nullptr;

@@ -15,11 +15,12 @@ void LinkContext::SendOutReport() {
   const auto& bytes = out.Bytes();
   if (length <= OutReport::kSize) {
     panel->WriteReport(bytes.data(), length);
-    return;
+  } else {
+    std::vector<uint8_t> padded(static_cast<size_t>(length), 0);
+    std::copy(bytes.begin(), bytes.end(), padded.begin());
+    panel->WriteReport(padded.data(), length);
   }
-  std::vector<uint8_t> padded(static_cast<size_t>(length), 0);
-  std::copy(bytes.begin(), bytes.end(), padded.begin());
-  panel->WriteReport(padded.data(), length);
+  if (afterSend) afterSend(length);
 }
 
 }  // namespace zarvex::protocol

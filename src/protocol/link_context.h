@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "protocol/device_bus.h"
@@ -37,6 +38,8 @@ struct LinkContext {
   InReport in;
   LinkState state;
   std::unique_ptr<PanelPort> panel;
+  // Told of every report actually handed to the panel, with its length.
+  std::function<void(int length)> afterSend;
 
   // Sends OutReport to the held panel in the panel's own report length,
   // asked at every send: a longer report is padded with zeros, a shorter one

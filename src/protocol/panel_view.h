@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/transfer_status_text.h"
+
 namespace zarvex::protocol {
 
 struct Rgb {
@@ -38,6 +40,12 @@ class PanelView {
   // The report log; the link formats lines only while it is visible.
   virtual bool IsLogVisible() const = 0;
   virtual void AppendLogLine(const std::string& line) = 0;
+  // An output report as sent (report ID first), for the same log.
+  virtual void AppendSentLogLine(const std::string& line) { (void)line; }
+
+  // What the installer is told about the transfer beside the progress bar;
+  // called whenever it changes.
+  virtual void ShowTransferStatus(const TransferStatusText& status) { (void)status; }
 
   // Key grid: row 0 holds the titles; rows 1.. the keys.
   virtual void ResetKeyGrid() = 0;

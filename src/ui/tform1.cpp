@@ -8,6 +8,7 @@
 #include <QShortcut>
 #include <QTabBar>
 #include <QTableWidget>
+#include <QTime>
 #include <QTimer>
 
 #include "ui/panel_text.h"
@@ -30,10 +31,18 @@ const char* const kWidestGridTexts[3] = {"1000", "DD-DD-DD-DD-DD-DD-DD-DD", "100
 
 const char* const kSegmentedStyle =
     "QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
-    "QProgressBar::chunk { background: palette(highlight); width: 9px; margin: 1px; }";
+    "QProgressBar::chunk { background: rgb(140, 185, 235); width: 9px; margin: 1px; }";
 const char* const kSmoothStyle =
     "QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
-    "QProgressBar::chunk { background: palette(highlight); }";
+    "QProgressBar::chunk { background: rgb(140, 185, 235); }";
+// The bar's own text tells how a transfer went; the light chunk keeps it
+// readable over the filled part.
+const char* const kTextStyle = "QProgressBar { text-align: center; color: palette(text); }";
+const char* const kAlarmTextStyle =
+    "QProgressBar { text-align: center; color: rgb(255, 0, 0); font-weight: bold; }";
+constexpr protocol::Rgb kWarningColour{176, 64, 0};
+constexpr int kWarningGap = 12;
+constexpr int kDeviceListLeft = 522;  // Label62 and the two model lines
 
 void SetTextColour(QWidget* widget, protocol::Rgb colour) {
   QPalette palette = widget->palette();
@@ -55,7 +64,13 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::TFor
   move(199, 119);
 
   SetTextColour(ui_->LabelCon, protocol::kDisconnectedRed);
-  ui_->ProgressBar->setStyleSheet(kSegmentedStyle);
+  ApplyProgressStyle();
+  // Beside the status, hidden until a transfer leaves the panel incomplete.
+  transferWarning_ = new QLabel(this);
+  transferWarning_->setObjectName("LabelTransferWarning");
+  SetTextColour(transferWarning_, kWarningColour);
+  transferWarning_->hide();
+  PlaceTransferWarning();
   // All seven captions must fit the tab row without scroll arrows.
   // Styling the tabs drops the style's own frames, so they get plain ones,
   // and the open page stands out by its raised, lighter tab.
@@ -179,6 +194,7 @@ bool TForm1::RBSens3Checked() const { return ui_->RBSens3->isChecked(); }
 void TForm1::SetStatus(const std::string& text, protocol::Rgb colour) {
   ui_->LabelCon->setText(QString::fromStdString(text));
   SetTextColour(ui_->LabelCon, colour);
+  PlaceTransferWarning();
 }
 
 void TForm1::SetDeviceType(const std::string& text) {
@@ -192,7 +208,47 @@ void TForm1::SetDeviceVersion(const std::string& text) {
 void TForm1::SetProgressSmooth(bool smooth) {
   if (smooth == progressSmooth_) return;
   progressSmooth_ = smooth;
-  ui_->ProgressBar->setStyleSheet(smooth ? kSmoothStyle : kSegmentedStyle);
+  ApplyProgressStyle();
+}
+
+void TForm1::ApplyProgressStyle() {
+  QString style = QString::fromLatin1(progressSmooth_ ? kSmoothStyle : kSegmentedStyle);
+  style += QString::fromLatin1(progressAlarm_ ? kAlarmTextStyle : kTextStyle);
+  ui_->ProgressBar->setStyleSheet(style);
+}
+
+void TForm1::ShowTransferStatus(const protocol::TransferStatusText& status) {
+  QProgressBar* bar = ui_->ProgressBar;
+  const QString text = QString::fromStdString(status.text);
+  bar->setFormat(text);
+  bar->setTextVisible(!text.isEmpty());
+  if (status.alarm != progressAlarm_) {
+    progressAlarm_ = status.alarm;
+    ApplyProgressStyle();
+  }
+  const QString warning = QString::fromStdString(status.warning);
+  transferWarning_->setText(warning);
+  transferWarning_->setVisible(!warning.isEmpty());
+  PlaceTransferWarning();
+}
+
+// Right after the status text, whatever its length, up to the device list.
+void TForm1::PlaceTransferWarning() {
+  if (transferWarning_ == nullptr) return;
+  const QRect con = ui_->LabelCon->geometry();
+  const int statusWidth =
+      QFontMetrics(ui_->LabelCon->font()).horizontalAdvance(ui_->LabelCon->text());
+  const int left = con.x() + statusWidth + kWarningGap;
+  transferWarning_->setGeometry(left, con.y(), kDeviceListLeft - kWarningGap / 2 - left,
+                                con.height());
+}
+
+QString TForm1::TransferText() const {
+  return ui_->ProgressBar->isTextVisible() ? ui_->ProgressBar->format() : QString();
+}
+
+QString TForm1::TransferWarning() const {
+  return transferWarning_->isHidden() ? QString() : transferWarning_->text();
 }
 
 void TForm1::SetProgressPosition(int position) {
@@ -208,8 +264,18 @@ void TForm1::ShowMessage(const std::string& text) {
 
 bool TForm1::IsLogVisible() const { return !ui_->Memo->isHidden(); }
 
-void TForm1::AppendLogLine(const std::string& line) {
-  ui_->Memo->appendPlainText(QString::fromStdString(line));
+void TForm1::AppendLogLine(const std::string& line) { AppendStampedLogLine("получено", line); }
+
+void TForm1::AppendSentLogLine(const std::string& line) {
+  AppendStampedLogLine("отправлено", line);
+}
+
+// Support reads both directions in order; the time tells them how long the
+// panel took to answer.
+void TForm1::AppendStampedLogLine(const char* direction, const std::string& line) {
+  ui_->Memo->appendPlainText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz ")) +
+                             QString::fromUtf8(direction) + QStringLiteral(": ") +
+                             QString::fromStdString(line));
 }
 
 void TForm1::ResetKeyGrid() {

@@ -13,6 +13,7 @@
 class QCheckBox;
 class QCloseEvent;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QTimer;
@@ -56,6 +57,9 @@ class TForm1 : public QWidget, public protocol::PanelView {
   bool RBSens3Checked() const;
 
   bool ProgressSmooth() const { return progressSmooth_; }
+  // The transfer's text on the bar, and the warning beside the status.
+  QString TransferText() const;
+  QString TransferWarning() const;
 
   // Control-state rules.
   void ApplyAutonomousMode();
@@ -75,6 +79,8 @@ class TForm1 : public QWidget, public protocol::PanelView {
   void ApplyFirmwareRules() override;
   bool IsLogVisible() const override;
   void AppendLogLine(const std::string& line) override;
+  void AppendSentLogLine(const std::string& line) override;
+  void ShowTransferStatus(const protocol::TransferStatusText& status) override;
   void ResetKeyGrid() override;
   void SetKeyRow(int row, const std::string& position, const std::string& key,
                  const std::string& duplicate) override;
@@ -109,6 +115,9 @@ class TForm1 : public QWidget, public protocol::PanelView {
  private:
   void WireEvents();
   void CollectControlArrays();
+  void ApplyProgressStyle();
+  void PlaceTransferWarning();
+  void AppendStampedLogLine(const char* direction, const std::string& line);
   // Runs a file operation; a failure is shown with its text. True on success.
   template <typename Operation>
   bool RunFileOperation(Operation&& operation);
@@ -125,6 +134,8 @@ class TForm1 : public QWidget, public protocol::PanelView {
   ModalUi* modal_ = &platformModal_;
   QTimer* timer_ = nullptr;
   bool progressSmooth_ = false;
+  bool progressAlarm_ = false;
+  QLabel* transferWarning_ = nullptr;
   QString saveDialogFileName_;
   QString openDialogFileName_;
 

@@ -40,7 +40,7 @@ TEST_F(DeviceLinkTest, ConnectShowsConnectedAndIdentifiesTypeThenVersion) {
   const Report& type = panel.written[0];
   ASSERT_EQ(type.size(), 65u);
   EXPECT_EQ((Report(type.begin(), type.begin() + 7)), (Report{1, 0xDC, 0xED, 0x20, 200, 3, 4}));
-  EXPECT_FALSE(view.timerRunning);  // nothing due until the reply
+  EXPECT_TRUE(view.timerRunning);  // nothing due, but the answer is watched
 
   Feed(panel, ValueNumber(200, 1));
   EXPECT_EQ(view.deviceType, "Zarvex GSM");
@@ -282,19 +282,24 @@ TEST_F(DeviceLinkTest, FailureWhileHandlingIsDroppedAndTheNextReportIsHandled) {
   EXPECT_EQ(view.messages, (std::vector<std::string>{"Код сохранен", "Код сохранен"}));
 }
 
-TEST_F(DeviceLinkTest, TimerRunsOnlyWhileARequestMayBecomeDue) {
+TEST_F(DeviceLinkTest, TimerRunsOnlyWhileARequestMayBecomeDueOrAnAnswerIsWatched) {
+  int64_t now = 0;
+  link.SetClock([&now] { return now; });
   FakeDevice& panel = Connect(430);
-  EXPECT_FALSE(view.timerRunning);
+  EXPECT_FALSE(view.timerRunning);  // both identification answers came
   view.timerSwitches.clear();
   link.ButtonReadClick();
   EXPECT_TRUE(view.timerRunning);
-  link.TimerTimer();  // request sent, answer awaited
-  EXPECT_FALSE(view.timerRunning);
-  Feed(panel, ValueText(1, "1111"));
+  link.TimerTimer();  // request sent, answer awaited and watched
   EXPECT_TRUE(view.timerRunning);
-  EXPECT_EQ(view.timerSwitches, (std::vector<bool>{true, false, true}));
+  Feed(panel, ValueText(1, "1111"));
   link.ButtonReadClick();  // already running: no second switch
-  EXPECT_EQ(view.timerSwitches.size(), 3u);
+  EXPECT_EQ(view.timerSwitches, (std::vector<bool>{true}));
+  link.TimerTimer();
+  now += TransferStatus::kAnswerTimeoutMs;
+  link.TimerTimer();  // the watch has run out: nothing left to tick for
+  EXPECT_FALSE(view.timerRunning);
+  EXPECT_EQ(view.timerSwitches, (std::vector<bool>{true, false}));
 }
 
 TEST_F(DeviceLinkTest, NothingIsSentWhileNoPanelIsHeld) {

@@ -52,5 +52,18 @@ int main(int argc, char* argv[]) {
     if (!form.grab().save(file)) return 1;
     std::printf("%s\n", qPrintable(file));
   }
+
+  // How a cut write and a silent panel are told.
+  form.SetStatus("Устройство подключено", zarvex::protocol::kConnectedGreen);
+  const zarvex::protocol::TransferStatusText looks[] = {
+      {"Запись прервана: записано 20 из 56", false, "Конфигурация записана не полностью"},
+      {"Панель не отвечает (параметр 21)", true, "Конфигурация записана не полностью"}};
+  for (const auto& look : looks) {
+    form.ShowTransferStatus(look);
+    QApplication::processEvents();
+    const QString file = QStringLiteral("%1/transfer-%2.png").arg(outDir, look.alarm ? "alarm" : "cut");
+    if (!form.grab().save(file)) return 1;
+    std::printf("%s\n", qPrintable(file));
+  }
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -98,8 +99,14 @@ class WindowControlsTest : public zarvex::testing::FormFixture {
     QVERIFY(!Form().IsLogVisible());
     QTest::keyClick(&Form(), Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(Form().IsLogVisible());
-    Form().AppendLogLine("DC EE 00 01");
-    QCOMPARE(W<QPlainTextEdit>("Memo")->toPlainText(), "DC EE 00 01");
+    Form().AppendSentLogLine("1 220 237 32 1 ");
+    Form().AppendLogLine("220 238 0 1 ");
+    const QStringList lines = W<QPlainTextEdit>("Memo")->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 2);
+    const QRegularExpression stamped(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} "));
+    QVERIFY(stamped.match(lines[0]).hasMatch());
+    QVERIFY(lines[0].endsWith(QStringLiteral(" отправлено: 1 220 237 32 1 ")));
+    QVERIFY(lines[1].endsWith(QStringLiteral(" получено: 220 238 0 1 ")));
     QTest::keyClick(&Form(), Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(!Form().IsLogVisible());
   }

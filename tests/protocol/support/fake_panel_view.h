@@ -58,6 +58,15 @@ class FakePanelView : public PanelView {
     Note("AppendLogLine");
     logLines.push_back(line);
   }
+  void AppendSentLogLine(const std::string& line) override {
+    Note("AppendSentLogLine");
+    sentLogLines.push_back(line);
+  }
+  void ShowTransferStatus(const TransferStatusText& status) override {
+    Note("ShowTransferStatus");
+    transfer = status;
+    transferTexts.push_back(status.text);
+  }
   void ResetKeyGrid() override {
     Note("ResetKeyGrid");
     keyRows.assign(1, KeyGridRow{"№", "Ключ (hex)", "Дубль"});
@@ -102,6 +111,9 @@ class FakePanelView : public PanelView {
   int firmwareRulesCount = 0;
   bool logVisible = false;
   std::vector<std::string> logLines;
+  std::vector<std::string> sentLogLines;
+  TransferStatusText transfer;
+  std::vector<std::string> transferTexts;  // every text shown, in order
   std::vector<KeyGridRow> keyRows;  // [0] is the title row
   std::string trinkets = "Брелоки:", sensors = "Датчики:";
   bool timerRunning = false;

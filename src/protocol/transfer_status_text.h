@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+namespace zarvex::protocol {
+
+// What the installer is told about a transfer, beside the protocol's own
+// progress bar: a line of text, whether it is an alarm (shown red), and a
+// warning that stays until a completed transfer or a new connection clears
+// it. Empty texts show nothing.
+struct TransferStatusText {
+  std::string text;
+  bool alarm = false;
+  std::string warning;
+  bool operator==(const TransferStatusText&) const = default;
+};
+
+}  // namespace zarvex::protocol
