@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need.
-# Works as root or, through sudo, as a user.
+# Works as root or, through sudo, as a user. Extra groups by name:
+#   fuzz    clang 14 with libFuzzer and its sanitizers
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,12 @@ packages=(
   xvfb xauth fonts-dejavu-core
   dpkg-dev file
 )
+for group in "$@"; do
+  case $group in
+    fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+    *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

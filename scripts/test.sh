@@ -18,3 +18,6 @@ run() {  # build dir, ctest filter, cmake options...
 run build-test "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run build-asan "" -DCMAKE_BUILD_TYPE=Debug -DZARVEX_SANITIZE=address,undefined
 run build-tsan threads -DCMAKE_BUILD_TYPE=Debug -DZARVEX_SANITIZE=thread -DZARVEX_BUILD_UI=OFF
+
+# Every fuzz target for 30 s, from the committed seeds.
+bash scripts/fuzz.sh 30

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs every libFuzzer target under fuzz/ for the given number of seconds
+# each (default 30), built with clang, ASan and UBSan:
+#   bash scripts/fuzz.sh [seconds]
+# The committed seed corpus is copied, so the tree stays as it is; what the
+# fuzzers find goes to build-fuzz/corpus. A crash stops the run with its
+# input saved as build-fuzz/crash-<target>-*, and the script fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+bash scripts/install-deps.sh fuzz
+
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZARVEX_FUZZ=ON -DZARVEX_BUILD_UI=OFF -DZARVEX_BUILD_TESTS=OFF >/dev/null
+cmake --build build-fuzz -j "$(nproc)"
+
+status=0
+for dir in fuzz/*/; do
+  target=$(basename "$dir")
+  corpus=build-fuzz/corpus/$target
+  mkdir -p "$corpus"
+  cp -n "$dir"corpus/* "$corpus"/ 2>/dev/null || true
+  log=build-fuzz/fuzz-$target.log
+  if ! ./build-fuzz/fuzz/fuzz_"$target" "$corpus" -max_total_time="$seconds" -print_final_stats=1 \
+      -artifact_prefix=build-fuzz/crash-"$target"- -rss_limit_mb=4096 >"$log" 2>&1; then
+    echo "fuzz_$target FAILED, see $log:"
+    grep -E "ERROR|SUMMARY|Test unit written" "$log" || tail -20 "$log"
+    status=1
+  fi
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  echo "fuzz_$target: ${runs:-0} executions in ${seconds} s"
+done
+exit $status
