@@ -16,13 +16,17 @@ void TransferStatus::Connected() {
   readInterrupted_ = writeInterrupted_ = false;
   readCompleted_ = writeCompleted_ = false;
   keyListing_ = false;
-  awaiting_ = timedOut_ = false;
+  readWatch_.Stop();
+  writeWatch_.Stop();
+  otherWatch_.Stop();
   shows_ = Shows::Nothing;
   Refresh();
 }
 
 void TransferStatus::Disconnected() {
-  awaiting_ = timedOut_ = false;
+  readWatch_.Stop();
+  writeWatch_.Stop();
+  otherWatch_.Stop();
   keyListing_ = false;
   if (writeRunning_) EndWrite(false);
   if (readRunning_) EndRead(false);
@@ -46,10 +50,13 @@ void TransferStatus::WriteClicked() {
 
 void TransferStatus::Sent(const OutReport& out, int64_t now) {
   const int code = out[4];
-  awaiting_ = true;
-  timedOut_ = false;
-  awaitedCode_ = code;
-  awaitedSince_ = now;
+  // A command left unanswered is no longer awaited once the next request goes.
+  if (otherWatch_.expired) otherWatch_.Stop();
+  if (IsParameter(code)) {
+    (out[3] == kClassQuery ? readWatch_ : writeWatch_).Start(code, now);
+  } else {
+    otherWatch_.Start(code, now);
+  }
   if (out[3] != kClassWrite) return;
   if (IsParameter(code)) sent_.set(Bit(code));
   if (code == cmdKeyList) {
@@ -63,15 +70,17 @@ void TransferStatus::Received(const InReport& in, int64_t now) {
   const int kind = in[3];
   const int code = in[4];
   // A key listing is one request with many answers: each record restarts the
-  // watch, and only the end of the list ends it.
-  const bool listing = awaiting_ && awaitedCode_ == cmdKeyList && kind == kKindValue &&
-                       code == rplKeyRecord;
-  if (listing) {
-    awaitedSince_ = now;
-  } else {
-    awaiting_ = false;
+  // watch, and only the end of the list ends it. The read and write watches
+  // follow the link's own states (Settle).
+  if (otherWatch_.active) {
+    const bool listing =
+        otherWatch_.code == cmdKeyList && kind == kKindValue && code == rplKeyRecord;
+    if (listing) {
+      otherWatch_.Start(cmdKeyList, now);
+    } else {
+      otherWatch_.Stop();
+    }
   }
-  timedOut_ = false;
   if (kind == kKindAck) {
     lastAck_ = code;
     // Only a step this write sent counts as written.
@@ -86,6 +95,11 @@ void TransferStatus::Received(const InReport& in, int64_t now) {
 }
 
 void TransferStatus::Settle(const LinkState& s, bool panelHeld, int keyCount) {
+  // An answer is awaited exactly while the link's machine waits for it.
+  if (!panelHeld || s.ReadState != 2 || !IsParameter(s.ReadStep)) readWatch_.Stop();
+  if (!panelHeld || s.WriteState != 2) writeWatch_.Stop();
+  if (!panelHeld) otherWatch_.Stop();
+
   // Read: runs while a parameter is due or awaited.
   const bool readNow = panelHeld && IsParameter(s.ReadStep) && (s.ReadState == 1 || s.ReadState == 2);
   if (s.ReadStep == kParameterCount + 1 && lastReadStep_ == kParameterCount) {
@@ -127,9 +141,32 @@ void TransferStatus::Settle(const LinkState& s, bool panelHeld, int keyCount) {
   Refresh();
 }
 
+bool TransferStatus::Watching() const {
+  for (const Watch* w : {&readWatch_, &writeWatch_, &otherWatch_}) {
+    if (w->active && !w->expired) return true;
+  }
+  return false;
+}
+
+const TransferStatus::Watch* TransferStatus::TimedOutWatch() const {
+  for (const Watch* w : {&writeWatch_, &readWatch_, &otherWatch_}) {
+    if (w->active && w->expired) return w;
+  }
+  return nullptr;
+}
+
+int TransferStatus::OverdueCode() const {
+  const Watch* w = TimedOutWatch();
+  return w ? w->code : 0;
+}
+
 bool TransferStatus::Tick(int64_t now) {
-  if (!awaiting_ || timedOut_ || now - awaitedSince_ < kAnswerTimeoutMs) return false;
-  timedOut_ = true;
+  bool expired = false;
+  for (Watch* w : {&readWatch_, &writeWatch_, &otherWatch_}) {
+    if (!w->active || w->expired || now - w->since < kAnswerTimeoutMs) continue;
+    w->expired = expired = true;
+  }
+  if (!expired) return false;
   // Until the answer comes, the panel holds only part of what was sent.
   if (writeRunning_) writeIncomplete_ = true;
   if (readRunning_) readIncomplete_ = true;
@@ -155,8 +192,9 @@ void TransferStatus::EndRead(bool complete) {
 
 void TransferStatus::Refresh() {
   TransferStatusText t;
-  if (timedOut_) {
-    t.text = "Панель не отвечает (параметр " + std::to_string(awaitedCode_) + ")";
+  const bool timedOut = TimedOut();
+  if (timedOut) {
+    t.text = "Панель не отвечает (параметр " + std::to_string(OverdueCode()) + ")";
     t.alarm = true;
   } else {
     switch (shows_) {
@@ -181,7 +219,7 @@ void TransferStatus::Refresh() {
     t.warning = "Конфигурация записана не полностью";
   } else if (readIncomplete_) {
     t.warning = "Конфигурация прочитана не полностью";
-  } else if (timedOut_) {
+  } else if (timedOut) {
     t.warning = "Панель не отвечает";
   }
   shown_ = t;

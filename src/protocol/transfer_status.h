@@ -40,18 +40,30 @@ class TransferStatus {
   bool Tick(int64_t now);
 
   // An answer is awaited and has not yet timed out, so ticks are needed.
-  bool Watching() const { return awaiting_ && !timedOut_; }
+  bool Watching() const;
   const TransferStatusText& Shown() const { return shown_; }
   // Counts for the command line and the soak.
   int ParametersRead() const { return static_cast<int>(read_.count()); }
   int StepsAcknowledged() const { return static_cast<int>(acknowledged_.count()); }
   bool WriteCompleted() const { return writeCompleted_; }
   bool ReadCompleted() const { return readCompleted_; }
-  bool TimedOut() const { return timedOut_; }
-  int AwaitedCode() const { return awaitedCode_; }
+  bool TimedOut() const { return TimedOutWatch() != nullptr; }
+  // The code of the request whose answer is overdue; 0 when none is.
+  int OverdueCode() const;
 
  private:
   enum class Shows { Nothing, Read, Write, KeyList };
+  // One awaited answer: a read parameter, a write step, or anything else
+  // (identification, key and wireless commands). A read and a write may run
+  // side by side, so each has its own.
+  struct Watch {
+    bool active = false, expired = false;
+    int code = 0;
+    int64_t since = 0;
+    void Start(int c, int64_t now) { active = true, expired = false, code = c, since = now; }
+    void Stop() { active = expired = false; }
+  };
+  const Watch* TimedOutWatch() const;
   void Refresh();
   void EndWrite(bool complete);
   void EndRead(bool complete);
@@ -68,9 +80,7 @@ class TransferStatus {
   int32_t lastReadStep_ = 200;
   int lastAck_ = -1;  // acknowledgement seen in the current event
 
-  bool awaiting_ = false, timedOut_ = false;
-  int awaitedCode_ = 0;
-  int64_t awaitedSince_ = 0;
+  Watch readWatch_, writeWatch_, otherWatch_;
 
   Shows shows_ = Shows::Nothing;
   TransferStatusText shown_;

@@ -190,6 +190,24 @@ TEST_F(TransferStatusTest, SilenceOfASecondIsShownInRedAndALateAnswerCarriesOn) 
   EXPECT_EQ(Warning(), "");
 }
 
+// After a write click the next value report starts a read beside the write;
+// answers for the read must not hide the write's missing one.
+TEST_F(TransferStatusTest, AnswersForOneMachineDoNotHideTheOthersSilence) {
+  FakeDevice& panel = Connect(430);
+  link.ButtonWriteClick();
+  WriteSteps(panel, 5);
+  link.TimerTimer();  // step 6 sent, never acknowledged
+  Feed(panel, CodeSaved());
+  for (int k = 0; k < 20; ++k) {
+    link.TimerTimer();
+    Feed(panel, ValueNumber(panel.written.back()[4], 1));
+    now += 100;
+  }
+  link.TimerTimer();
+  EXPECT_EQ(Text(), "Панель не отвечает (параметр 6)");
+  EXPECT_EQ(link.ReadStep(), 21);  // the read went on as the protocol says
+}
+
 TEST_F(TransferStatusTest, IdentificationAndCommandsAreWatchedToo) {
   FakeDevice& panel = Plug();
   link.TimerTimer();  // type query
