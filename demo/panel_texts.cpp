@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "ui/panel_text.h"
+#include "text/panel_text.h"
 
 namespace zarvex::demo {
 

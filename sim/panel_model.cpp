@@ -57,6 +57,7 @@ std::vector<Report> PanelModel::AnswerQuery(const HostRequest& request) {
 }
 
 std::vector<Report> PanelModel::AnswerWrite(const HostRequest& request) {
+  if (stuckParameters_.count(request.code)) return {Acknowledgement(request.code)};
   // A value of the wrong type is refused: the panel would not know where to keep it.
   if (KindOfParameter(request.code) == ParameterKind::Number) {
     if (!request.number) return {};

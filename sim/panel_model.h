@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "answer_faults.h"
@@ -60,6 +61,9 @@ class PanelModel {
   // The n-th output report from now (n >= 1) is not answered: the panel is
   // pulled out instead, and ignores everything until Replug.
   void UnplugAfterRequests(int n);
+  // A worn memory cell: writes of this parameter are acknowledged, but the
+  // panel keeps the value it had. Stays until the panel is plugged anew.
+  void KeepParameter(int parameter) { stuckParameters_.insert(parameter); }
   void Replug();
   bool Unplugged() const { return unplugged_; }
 
@@ -100,6 +104,7 @@ class PanelModel {
   std::deque<AnswerFault> faults_;
   std::vector<Report> held_;
   std::optional<int> unplugCountdown_;
+  std::set<int> stuckParameters_;
   bool unplugged_ = false;
   std::vector<Report> received_;
 };

@@ -12,6 +12,7 @@ int64_t SteadyMs() {
 }
 // How long a fast tick waits in real time for an answer that may not come.
 constexpr std::chrono::milliseconds kFastAnswerWait{2};
+constexpr std::chrono::milliseconds kFastIdleWait{1};
 }  // namespace
 
 THeadlessDriver::THeadlessDriver(TPanelConnection& connection, hid::THidSimpleLoop& loop,
@@ -49,6 +50,10 @@ bool THeadlessDriver::RunUntil(const std::function<bool()>& done, int64_t timeou
       const protocol::DeviceLink& link = connection_.Link();
       if (link.Status().Watching()) {
         loop_.RunUntil([&] { return done() || !link.Status().Watching(); }, kFastAnswerWait);
+      } else if (!link.State().RequestPending()) {
+        // Idle: give what comes unasked (a key presented, a device paired,
+        // a plug) a moment of real time before the clock moves on.
+        loop_.RunUntil(done, kFastIdleWait);
       }
       Tick();
     }

@@ -43,7 +43,8 @@ TPanelConnection::TPanelConnection(TCFG& cfg, protocol::PanelView& view,
       bus_(controller_),
       link_(std::make_unique<protocol::DeviceLink>(cfg, view, bus_)) {
   protocol::DeviceLink& link = *link_;
-  controller_.SetOnEnumerate([&link](hid::THidDevice& device, int index) {
+  controller_.SetOnEnumerate([this, &link](hid::THidDevice& device, int index) {
+    if (accept_ && !accept_(device)) return true;
     TOfferedHidDevice offered(device);
     return link.HIDEnumerate(offered, index);
   });

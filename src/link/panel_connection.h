@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "hid/hid_device_controller.h"
@@ -48,11 +49,17 @@ class TPanelConnection {
   TPanelConnection& operator=(const TPanelConnection&) = delete;
 
   protocol::DeviceLink& Link() { return *link_; }
+  // Offers the link only the devices this accepts (a program told which node
+  // to use); unset, every device is offered, as the window has it.
+  void SetDeviceFilter(std::function<bool(const hid::THidDevice&)> accept) {
+    accept_ = std::move(accept);
+  }
   hid::THidDeviceController& Controller() { return controller_; }
 
  private:
   hid::THidDeviceController controller_;
   THidDeviceBus bus_;
+  std::function<bool(const hid::THidDevice&)> accept_;
   // Destroyed first, so a held panel is checked in while its controller lives.
   std::unique_ptr<protocol::DeviceLink> link_;
 };

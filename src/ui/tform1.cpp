@@ -11,7 +11,7 @@
 #include <QTime>
 #include <QTimer>
 
-#include "ui/panel_text.h"
+#include "text/panel_text.h"
 #include "ui/typing_limit.h"
 #include "ui_tform1.h"
 

@@ -5,7 +5,7 @@
 #include <QRadioButton>
 
 #include "form_fixture.h"
-#include "ui/panel_text.h"
+#include "text/panel_text.h"
 
 using zarvex::FromPanelText;
 using zarvex::ToPanelText;

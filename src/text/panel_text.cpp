@@ -1,4 +1,4 @@
-#include "ui/panel_text.h"
+#include "text/panel_text.h"
 
 #include <QHash>
 #include <QStringDecoder>

@@ -1,0 +1,480 @@
+#include "cli/cli_app.h"
+
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <thread>
+
+#include "cli/cli_help.h"
+#include "cli/cli_output.h"
+#include "cli/panel_session.h"
+#include "report/settings_compare.h"
+#include "settings/settings_file.h"
+#include "settings/settings_file_error.h"
+
+namespace zarvex::cli {
+
+namespace {
+
+struct Arguments {
+  std::string command;
+  std::vector<std::string> words;  // after the command
+  std::string device, output, log;
+  bool json = false, verify = false, help = false;
+  int panels = 0;  // provision: stop after this many; 0 = until interrupted
+  std::string error;
+};
+
+Arguments Parse(const std::vector<std::string>& args) {
+  Arguments a;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string& into) {
+      const size_t eq = arg.find('=');
+      if (eq != std::string::npos) {
+        into = arg.substr(eq + 1);
+      } else if (i + 1 < args.size()) {
+        into = args[++i];
+      } else {
+        a.error = "Параметру " + arg + " нужно значение";
+      }
+    };
+    const std::string name = arg.substr(0, arg.find('='));
+    if (name == "--device") value(a.device);
+    else if (name == "-o" || name == "--output") value(a.output);
+    else if (name == "--log") value(a.log);
+    else if (name == "--panels") {
+      std::string n;
+      value(n);
+      a.panels = n.find_first_not_of("0123456789") == std::string::npos && !n.empty()
+                     ? std::stoi(n) : -1;
+      if (a.panels < 0) a.error = "--panels ждёт число";
+    } else if (arg == "--json") a.json = true;
+    else if (arg == "--verify") a.verify = true;
+    else if (arg == "--help" || arg == "-h") a.help = true;
+    else if (arg.size() > 1 && arg[0] == '-') a.error = "Неизвестный параметр " + arg;
+    else if (a.command.empty()) a.command = arg;
+    else a.words.push_back(arg);
+  }
+  return a;
+}
+
+// A whole number in [lo, hi], digits only.
+bool NumberIn(const std::string& text, int lo, int hi, int& value) {
+  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  value = std::stoi(text);
+  return value >= lo && value <= hi;
+}
+
+class Command {
+ public:
+  Command(const Arguments& a, hid::THidPlatform& platform, const CliEnvironment& env)
+      : a_(a), platform_(platform), env_(env) {}
+
+  int Run();
+
+ private:
+  int Usage(const std::string& why) {
+    env_.err << "zarvex-cli: " << why << "\n" << CommandHelp(a_.command);
+    return kUsage;
+  }
+  int Fail(int code, const std::string& message) {
+    env_.err << message << "\n";
+    return code;
+  }
+  bool Load(const std::string& file, TCFG& cfg, int& code);
+  // Picks the panel to talk to and connects; null with `code` set when none.
+  std::unique_ptr<TPanelSession> Open(int& code, const std::string& path = "");
+  std::unique_ptr<TPanelSession> Session(const std::string& path);
+  void EndProgress() {
+    if (env_.errIsTerminal && progressShown_) env_.err << "\n";
+    progressShown_ = false;
+  }
+  int Finish(TPanelSession& s, int code) {
+    EndProgress();
+    if (code != kOk) env_.err << s.Message() << "\n";
+    return code;
+  }
+
+  int List();
+  int Read();
+  int Write();
+  int Diff();
+  int Show();
+  int Keys();
+  int Wireless();
+  int Provision();
+  int WriteAndVerify(TPanelSession& s, const TCFG& record, std::string& result);
+
+  const Arguments& a_;
+  hid::THidPlatform& platform_;
+  const CliEnvironment& env_;
+  bool progressShown_ = false;
+};
+
+bool Command::Load(const std::string& file, TCFG& cfg, int& code) {
+  try {
+    LoadSettingsFile(file, cfg);
+    return true;
+  } catch (const SettingsFileError& e) {
+    code = Fail(kFileError, "Не удалось прочитать файл " + file + ": " + e.what());
+    return false;
+  }
+}
+
+std::unique_ptr<TPanelSession> Command::Session(const std::string& path) {
+  auto s = std::make_unique<TPanelSession>(platform_, path, env_.pace);
+  s->silenceLimitMs = env_.silenceLimitMs;
+  s->pairingWaitMs = env_.pairingWaitMs;
+  s->OnProgress([this](const std::string& text) {
+    env_.err << ProgressLine(text, env_.errIsTerminal) << std::flush;
+    progressShown_ = true;
+  });
+  return s;
+}
+
+std::unique_ptr<TPanelSession> Command::Open(int& code, const std::string& chosen) {
+  std::string path = chosen.empty() ? a_.device : chosen;
+  const std::vector<PanelNode> panels = FindPanels(platform_);
+  const PanelNode* node = nullptr;
+  for (const PanelNode& p : panels) {
+    if (path.empty() || p.path == path) node = &p;
+  }
+  if (node == nullptr) {
+    code = Fail(kNoPanel, path.empty() ? "Панель не найдена. Подключите панель по USB."
+                                       : "Панель не найдена: " + path);
+    return nullptr;
+  }
+  if (path.empty() && panels.size() > 1) {
+    std::string list = "Подключено несколько панелей; выберите одну: --device УЗЕЛ\n";
+    for (const PanelNode& p : panels) list += "  " + p.path + "\n";
+    code = Fail(kUsage, list.substr(0, list.size() - 1));
+    return nullptr;
+  }
+  if (!node->readWrite) {
+    code = Fail(kNoAccess, NoAccessText(node->path));
+    return nullptr;
+  }
+  auto session = Session(node->path);
+  code = session->Connect();
+  if (code != kOk) {
+    Finish(*session, code);
+    return nullptr;
+  }
+  return session;
+}
+
+int Command::List() {
+  const std::vector<PanelNode> panels = FindPanels(platform_);
+  std::string json = "[";
+  if (!a_.json && !panels.empty()) env_.out << "УЗЕЛ\tИЗДЕЛИЕ\tМОДЕЛЬ\tВЕРСИЯ\tДОСТУП\n";
+  for (const PanelNode& p : panels) {
+    std::string model = "?", version = "?";
+    if (p.readWrite) {
+      auto s = Session(p.path);
+      if (s->Connect() == kOk) {
+        model = s->Model();
+        version = std::to_string(s->FirmwareVersion());
+      }
+    }
+    const std::string access = p.readWrite ? "чтение и запись" : "только запрос";
+    if (a_.json) {
+      json += std::string(json.size() > 1 ? "," : "") + "\n  {\"node\": " + JsonString(p.path) +
+              ", \"product\": " + JsonString(kPanelProduct) + ", \"model\": " + JsonString(model) +
+              ", \"firmware\": " + JsonString(version) +
+              ", \"read_write\": " + (p.readWrite ? "true" : "false") + "}";
+    } else {
+      env_.out << p.path << "\t" << kPanelProduct << "\t" << model << "\t" << version << "\t"
+               << access << "\n";
+    }
+  }
+  if (a_.json) env_.out << json << "\n]\n";
+  if (panels.empty()) return Fail(kNoPanel, "Панелей не найдено");
+  return kOk;
+}
+
+int Command::Read() {
+  if (!a_.words.empty()) return Usage("лишние аргументы");
+  int code = kOk;
+  auto s = Open(code);
+  if (!s) return code;
+  code = Finish(*s, s->Read());
+  if (code != kOk) return code;
+  if (!a_.output.empty()) {
+    try {
+      SaveSettingsFile(a_.output, s->Record());
+    } catch (const SettingsFileError& e) {
+      return Fail(kFileError, "Не удалось записать файл " + a_.output + ": " + e.what());
+    }
+    env_.err << "Конфигурация прочитана в " << a_.output << "\n";
+    return kOk;
+  }
+  env_.out << (a_.json ? SettingsJson(s->Record()) : SettingsTable(s->Record()));
+  return kOk;
+}
+
+// The write and, with --verify, a full read compared parameter by parameter.
+int Command::WriteAndVerify(TPanelSession& s, const TCFG& record, std::string& result) {
+  int code = Finish(s, s.Write(record));
+  if (code != kOk) {
+    result = s.Message();
+    return code;
+  }
+  result = "записано";
+  if (!a_.verify) return kOk;
+  const TCFG written = s.Record();
+  code = Finish(s, s.Read());
+  if (code != kOk) {
+    result = "записано, проверка не удалась: " + s.Message();
+    return code;
+  }
+  report::Comparison c = report::CompareSettings(written, s.Record(), Utf8);
+  std::erase_if(c.differences, [](const report::Difference& d) { return d.field->parameter == 0; });
+  if (c.differences.empty()) {
+    result = "записано и проверено";
+    return kOk;
+  }
+  env_.err << "Проверка: панель хранит не то, что записано (записано → прочитано)\n"
+           << ComparisonText(c);
+  result = "записано, проверка: " + report::DifferenceCountText(c.parametersDiffering);
+  return kMismatch;
+}
+
+int Command::Write() {
+  if (a_.words.size() != 1) return Usage("нужен один файл");
+  TCFG record;
+  int code = kOk;
+  if (!Load(a_.words[0], record, code)) return code;
+  auto s = Open(code);
+  if (!s) return code;
+  std::string result;
+  code = WriteAndVerify(*s, record, result);
+  if (code == kOk) env_.err << "Конфигурация записана" << (a_.verify ? " и проверена" : "") << "\n";
+  return code;
+}
+
+int Command::Diff() {
+  if (a_.words.size() != 1) return Usage("нужен один файл");
+  TCFG file;
+  int code = kOk;
+  if (!Load(a_.words[0], file, code)) return code;
+  auto s = Open(code);
+  if (!s) return code;
+  code = Finish(*s, s->Read());
+  if (code != kOk) return code;
+  report::Comparison c = report::CompareSettings(s->Record(), file, Utf8);
+  std::erase_if(c.differences, [](const report::Difference& d) { return d.field->parameter == 0; });
+  if (a_.json) {
+    env_.out << ComparisonJson(c);
+  } else {
+    env_.out << "панель → файл " << a_.words[0] << "\n" << ComparisonText(c);
+  }
+  return c.differences.empty() ? kOk : kMismatch;
+}
+
+int Command::Show() {
+  if (a_.words.size() != 1) return Usage("нужен один файл");
+  TCFG file;
+  int code = kOk;
+  if (!Load(a_.words[0], file, code)) return code;
+  env_.out << (a_.json ? SettingsJson(file) : SettingsTable(file));
+  return kOk;
+}
+
+int Command::Keys() {
+  const std::vector<std::string>& w = a_.words;
+  const std::string sub = w.empty() ? "" : w[0];
+  int lo = 0, hi = 0;
+  if (sub == "add" || sub == "delete") {
+    if (w.size() != 3 || !NumberIn(w[1], 1, 1000, lo) || !NumberIn(w[2], 1, 1000, hi)) {
+      return Usage("позиции ключей — числа от 1 до 1000");
+    }
+  } else if (!((sub == "list" || sub == "delete-all") && w.size() == 1)) {
+    return Usage("неизвестная команда ключей");
+  }
+  int code = kOk;
+  auto s = Open(code);
+  if (!s) return code;
+  if (s->FirmwareVersion() >= 500) {
+    return Fail(kPanelError, "Ключи есть только у панелей первой модели (прошивка ниже 500); "
+                             "у этой панели версия " + std::to_string(s->FirmwareVersion()));
+  }
+  if (sub == "list") {
+    code = Finish(*s, s->ListKeys());
+    if (code != kOk) return code;
+    const auto& rows = s->View().keyRows;
+    std::string json = "[";
+    if (!a_.json) env_.out << "№\tКлюч (hex)\tДубль\n";
+    for (const auto& r : rows) {
+      if (a_.json) {
+        json += std::string(json.size() > 1 ? "," : "") + "\n  {\"position\": " + r.position +
+                ", \"key\": " + JsonString(r.key) + ", \"duplicate_of\": " +
+                (r.duplicate.empty() ? "null" : r.duplicate) + "}";
+      } else {
+        env_.out << r.position << "\t" << r.key << "\t" << r.duplicate << "\n";
+      }
+    }
+    if (a_.json) env_.out << json << "\n]\n";
+    return kOk;
+  }
+  const std::string from = std::to_string(lo), to = std::to_string(hi);
+  code = Finish(*s, s->KeyCommand([&](protocol::DeviceLink& link) {
+    if (sub == "add") link.ButtonWriteKeysClick(from, to);
+    else if (sub == "delete") link.ButtonDelKeysClick(from, to);
+    else link.ButtonDelAllKeysClick();
+  }));
+  if (code != kOk) return code;
+  for (const std::string& m : s->View().messages) env_.err << m << "\n";
+  if (sub == "add") {
+    env_.err << "Панель ждёт ключи для позиций " << from << "–" << std::max(lo, hi) << "\n";
+  }
+  return kOk;
+}
+
+int Command::Wireless() {
+  const std::vector<std::string>& w = a_.words;
+  const std::string sub = w.empty() ? "" : w[0];
+  int n = 0, loop = 0;
+  const bool one = sub == "pair-fob" || sub == "delete-fob";
+  const bool sensor = sub == "pair-sensor" || sub == "delete-sensor";
+  if (one) {
+    if (w.size() != 2 || !NumberIn(w[1], 1, 10, n)) return Usage("номер брелока — от 1 до 10");
+  } else if (sensor) {
+    if (w.size() != 3 || !NumberIn(w[1], 3, 4, loop) || !NumberIn(w[2], 1, 10, n)) {
+      return Usage("датчик: шлейф 3 или 4 и номер от 1 до 10");
+    }
+  } else if (!((sub == "list" || sub == "delete-fobs" || sub == "delete-sensors") && w.size() == 1)) {
+    return Usage("неизвестная команда беспроводных устройств");
+  }
+  int code = kOk;
+  auto s = Open(code);
+  if (!s) return code;
+  if (sub == "pair-fob" && s->FirmwareVersion() <= 500) {
+    return Fail(kPanelError, "Брелоки сопрягаются только с прошивкой выше 500; у этой панели версия " +
+                                 std::to_string(s->FirmwareVersion()));
+  }
+  if (sub == "list") {
+    code = Finish(*s, s->ListWireless());
+    if (code != kOk) return code;
+    const auto& v = s->View();
+    if (a_.json) {
+      env_.out << "{\"trinkets\": " << JsonString(v.trinkets) << ", \"sensors\": "
+               << JsonString(v.sensors) << "}\n";
+    } else {
+      env_.out << v.trinkets << "\n" << v.sensors << "\n";
+    }
+    return kOk;
+  }
+  const std::string number = std::to_string(n);
+  const bool pairing = sub == "pair-fob" || sub == "pair-sensor";
+  if (pairing) env_.err << "Панель ждёт сопряжения; нажмите кнопку на устройстве…\n";
+  code = Finish(*s, s->WirelessCommand(
+                        [&](protocol::DeviceLink& link) {
+                          if (sub == "pair-fob") link.ButtonWriteTrinketClick(number);
+                          else if (sub == "delete-fob") link.ButtonDelTrinketClick(number);
+                          else if (sub == "delete-fobs") link.ButtonDelAllTrinketClick();
+                          else if (sub == "pair-sensor") link.ButtonWriteSensorClick(number, loop == 3);
+                          else if (sub == "delete-sensor") link.ButtonDelSensorClick(number, loop == 3);
+                          else link.ButtonDelAllSensorClick();
+                        },
+                        pairing));
+  if (code != kOk) return code;
+  for (const std::string& m : s->View().messages) env_.err << m << "\n";
+  return kOk;
+}
+
+std::string Now() {
+  const std::time_t t = std::time(nullptr);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
+  return stamp;
+}
+
+int Command::Provision() {
+  if (a_.words.size() != 1) return Usage("нужен один файл");
+  TCFG record;
+  int code = kOk;
+  if (!Load(a_.words[0], record, code)) return code;
+  std::ofstream log;
+  if (!a_.log.empty()) {
+    log.open(a_.log, std::ios::app);
+    if (!log) return Fail(kFileError, "Не удалось открыть журнал " + a_.log);
+  }
+  env_.err << "Ожидание панелей; Ctrl+C — закончить.\n";
+  std::set<std::string> seen;  // plugs already handled
+  int handled = 0, failed = 0;
+  while (a_.panels == 0 || handled < a_.panels) {
+    if (env_.interrupted && *env_.interrupted) break;
+    const PanelNode* next = nullptr;
+    const std::vector<PanelNode> panels = FindPanels(platform_);
+    for (const PanelNode& p : panels) {
+      if (!seen.count(p.instance)) next = &p;
+    }
+    if (next == nullptr) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(env_.pollMs));
+      continue;
+    }
+    seen.insert(next->instance);
+    ++handled;
+    std::string model = "?", version = "?", result;
+    int panelCode = kOk;
+    if (!next->readWrite) {
+      panelCode = kNoAccess;
+      result = "нет доступа к устройству";
+    } else {
+      auto s = Session(next->path);
+      panelCode = s->Connect();
+      if (panelCode == kOk) {
+        model = s->Model();
+        version = std::to_string(s->FirmwareVersion());
+        panelCode = WriteAndVerify(*s, record, result);
+      } else {
+        result = s->Message();
+      }
+    }
+    if (panelCode != kOk) ++failed;
+    const std::string line = Now() + "\t" + next->path + "\t" + model + "\t" + version + "\t" +
+                             (panelCode == kOk ? "ГОТОВО: " : "ОШИБКА: ") + result;
+    env_.out << line << std::endl;
+    if (log) log << line << std::endl;
+  }
+  env_.err << "Панелей: " << handled << ", с ошибкой: " << failed << "\n";
+  return failed == 0 ? kOk : kPanelError;
+}
+
+int Command::Run() {
+  if (!a_.error.empty()) return Usage(a_.error);
+  if (a_.help) {
+    const std::string help = a_.command.empty() ? ProgramHelp() : CommandHelp(a_.command);
+    if (help.empty()) return Usage("неизвестная команда " + a_.command);
+    env_.out << help;
+    return kOk;
+  }
+  if (a_.command == "list") return List();
+  if (a_.command == "read") return Read();
+  if (a_.command == "write") return Write();
+  if (a_.command == "diff") return Diff();
+  if (a_.command == "show") return Show();
+  if (a_.command == "keys") return Keys();
+  if (a_.command == "wireless") return Wireless();
+  if (a_.command == "provision") return Provision();
+  env_.err << (a_.command.empty() ? "zarvex-cli: нужна команда\n"
+                                   : "zarvex-cli: неизвестная команда " + a_.command + "\n")
+           << ProgramHelp();
+  return kUsage;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, hid::THidPlatform& platform,
+           const CliEnvironment& env) {
+  const Arguments a = Parse(args);
+  return Command(a, platform, env).Run();
+}
+
+}  // namespace zarvex::cli

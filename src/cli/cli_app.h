@@ -1,0 +1,30 @@
+#pragma once
+
+#include <atomic>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "hid/hid_platform.h"
+#include "link/headless_driver.h"
+
+namespace zarvex::cli {
+
+struct CliEnvironment {
+  std::ostream& out;
+  std::ostream& err;
+  bool errIsTerminal = false;  // progress as a bar instead of lines
+  // Set from a signal handler: provisioning stops after the current panel.
+  const std::atomic<bool>* interrupted = nullptr;
+  link::THeadlessDriver::Pace pace = link::THeadlessDriver::Pace::RealTime;
+  // Tests shorten the waits.
+  int64_t silenceLimitMs = 2000;
+  int64_t pairingWaitMs = 60000;
+  int pollMs = 200;
+};
+
+// zarvex-cli: the arguments after the program name; returns the exit code.
+int RunCli(const std::vector<std::string>& args, hid::THidPlatform& platform,
+           const CliEnvironment& env);
+
+}  // namespace zarvex::cli

@@ -1,0 +1,23 @@
+// zarvex-cli: read, write, verify and provision panels from the command line,
+// over the same layers as the window.
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+
+#include "cli/cli_app.h"
+#include "hid/linux/linux_hid_platform.h"
+
+namespace {
+std::atomic<bool> interrupted{false};
+void Interrupt(int) { interrupted = true; }
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  std::signal(SIGINT, Interrupt);
+  std::signal(SIGTERM, Interrupt);
+  zarvex::hid::LinuxHidPlatform platform;
+  zarvex::cli::CliEnvironment env{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, &interrupted};
+  return zarvex::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), platform, env);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "report/settings_compare.h"
+#include "settings/tcfg.h"
+
+namespace zarvex::cli {
+
+// Panel bytes (Windows-1251) as UTF-8 for the terminal.
+std::string Utf8(const Text& panelText);
+
+std::string JsonString(const std::string& utf8);
+
+// The record page by page in the window's words: "label: value (code)".
+std::string SettingsTable(const TCFG& cfg);
+std::string SettingsJson(const TCFG& cfg);
+
+// The differences as the window's compare dialog words them, with the count.
+std::string ComparisonText(const report::Comparison& comparison);
+std::string ComparisonJson(const report::Comparison& comparison);
+
+// One line of progress: a bar for a terminal, else the text alone.
+std::string ProgressLine(const std::string& text, bool terminal);
+
+}  // namespace zarvex::cli

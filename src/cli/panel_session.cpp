@@ -1,0 +1,177 @@
+#include "cli/panel_session.h"
+
+#include <algorithm>
+
+#include "protocol/transfer_status.h"
+#include "settings/installer_units.h"
+
+namespace zarvex::cli {
+
+namespace {
+const char* const kNoAccessStatus = "Нет доступа к устройству";
+constexpr int64_t kConnectWaitMs = 2000;
+constexpr int64_t kSliceMs = 50;
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+}  // namespace
+
+std::vector<PanelNode> FindPanels(hid::THidPlatform& platform) {
+  std::vector<PanelNode> panels;
+  for (const hid::THidInterface& found : platform.PresentInterfaces()) {
+    uint32_t error = 0;
+    auto query = platform.Open(found.devicePath, hid::THidAccess::QueryOnly, error);
+    std::string product;
+    if (!query || !query->ProductString(product) || product != kPanelProduct) continue;
+    query.reset();
+    const bool readWrite =
+        platform.Open(found.devicePath, hid::THidAccess::ReadWrite, error) != nullptr;
+    panels.push_back({found.devicePath, found.instance, readWrite});
+  }
+  return panels;
+}
+
+std::string NoAccessText(const std::string& path) {
+  return "Нет доступа к устройству " + path +
+         ".\nУстановите правило udev (его ставит пакет zarvex-settings):\n"
+         "  sudo install -m 644 packaging/linux/70-zarvex-panel.rules /etc/udev/rules.d/\n"
+         "  sudo udevadm control --reload && sudo udevadm trigger\n"
+         "и подключите панель заново.";
+}
+
+TPanelSession::TPanelSession(hid::THidPlatform& platform, const std::string& devicePath,
+                             link::THeadlessDriver::Pace pace)
+    : path_(devicePath),
+      connection_(cfg_, view_, platform, loop_),
+      driver_(connection_, loop_, pace) {
+  // Before the first scan runs: only the chosen node is offered.
+  connection_.SetDeviceFilter([this](const hid::THidDevice& device) {
+    return path_.empty() || device.DevicePath() == path_;
+  });
+  view_.onTransferStatus = [this](const protocol::TransferStatusText& status) {
+    if (progress_ && !status.text.empty()) progress_(status.text);
+  };
+}
+
+TPanelSession::~TPanelSession() = default;
+
+std::string TPanelSession::Model() const {
+  if (!view_.deviceType.empty()) return view_.deviceType;
+  return version_ >= 500 ? "Zarvex GSM ZX-4110" : "Zarvex GSM";
+}
+
+int TPanelSession::Connect() {
+  protocol::DeviceLink& link = connection_.Link();
+  driver_.RunUntil([&] { return !view_.deviceVersion.empty() || view_.status == kNoAccessStatus; },
+                   kConnectWaitMs);
+  if (view_.status == kNoAccessStatus) {
+    message_ = NoAccessText(path_);
+    return kNoAccess;
+  }
+  if (!link.PanelHeld()) {
+    message_ = path_.empty() ? "Панель не найдена" : "Панель не найдена: " + path_;
+    return kNoPanel;
+  }
+  if (view_.deviceVersion.empty()) {
+    message_ = "Панель не отвечает (параметр " +
+               std::to_string(std::max(link.Status().OverdueCode(), 200)) + ")";
+    return kNoAnswer;
+  }
+  version_ = cfg_.FirmwareVersion;
+  return kOk;
+}
+
+int TPanelSession::RunTransfer(const std::function<bool()>& complete) {
+  const protocol::DeviceLink& link = connection_.Link();
+  const protocol::TransferStatusText& shown = view_.transfer;
+  int64_t silentSince = -1;
+  for (;;) {
+    bool over = false;
+    driver_.RunUntil(
+        [&] {
+          over = complete() || !link.PanelHeld() || StartsWith(shown.text, "Чтение прервано") ||
+                 StartsWith(shown.text, "Запись прервана") || shown.alarm;
+          return over;
+        },
+        kSliceMs);
+    if (complete()) {
+      message_ = shown.text;
+      return kOk;
+    }
+    if (!link.PanelHeld()) {
+      message_ = "Панель отключена. " + shown.text;
+      return kPanelError;
+    }
+    if (shown.alarm) {
+      // The status turns red after a second; a second more and we give up.
+      if (silentSince < 0) silentSince = driver_.Now();
+      if (driver_.Now() - silentSince >= silenceLimitMs - protocol::TransferStatus::kAnswerTimeoutMs) {
+        message_ = shown.text;
+        return kNoAnswer;
+      }
+      continue;
+    }
+    silentSince = -1;
+    if (over) {
+      message_ = shown.text;
+      return kPanelError;
+    }
+  }
+}
+
+int TPanelSession::Read() {
+  connection_.Link().ButtonReadClick();
+  return RunTransfer([&] { return view_.transfer.text == "Конфигурация прочитана"; });
+}
+
+int TPanelSession::Write(const TCFG& record) {
+  view_.onCollect = [this, record] {
+    cfg_ = record;
+    cfg_.FirmwareVersion = version_;
+    ApplyCollectRules(cfg_);
+  };
+  connection_.Link().ButtonWriteClick();
+  view_.onCollect = nullptr;
+  return RunTransfer([&] { return view_.transfer.text == "Конфигурация записана"; });
+}
+
+int TPanelSession::AwaitAnswer() {
+  const protocol::DeviceLink& link = connection_.Link();
+  return RunTransfer([&] { return !link.Status().Watching() && !link.Status().TimedOut(); });
+}
+
+int TPanelSession::ListKeys() {
+  connection_.Link().ButtonReadKeysClick();
+  return AwaitAnswer();
+}
+
+int TPanelSession::KeyCommand(const std::function<void(protocol::DeviceLink&)>& click) {
+  click(connection_.Link());
+  return AwaitAnswer();
+}
+
+int TPanelSession::ListWireless() {
+  connection_.Link().ButtonReadWireLessClick();
+  return AwaitAnswer();
+}
+
+int TPanelSession::WirelessCommand(const std::function<void(protocol::DeviceLink&)>& click,
+                                   bool pairing) {
+  const size_t messagesBefore = view_.messages.size();
+  click(connection_.Link());
+  const int answered = AwaitAnswer();
+  if (answered != kOk || !pairing) return answered;
+  const bool paired = driver_.RunUntil(
+      [&] {
+        return std::find(view_.messages.begin() + static_cast<long>(messagesBefore),
+                         view_.messages.end(), "Код сохранен") != view_.messages.end();
+      },
+      pairingWaitMs);
+  if (paired) {
+    message_ = "Код сохранен";
+    return kOk;
+  }
+  message_ = "Устройство не сопряжено за " + std::to_string(pairingWaitMs / 1000) + " с";
+  return kPanelError;
+}
+
+}  // namespace zarvex::cli

@@ -1,0 +1,272 @@
+// zarvex-cli against the simulated panel over the virtual HID platform: every
+// command and every exit code, run as a user would run it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "cli/cli_app.h"
+#include "cli/panel_session.h"
+#include "hid/virtual_hid_platform.h"
+#include "settings/settings_file.h"
+#include "settings/settings_format.h"
+#include "sim/virtual_panel.h"
+
+namespace zarvex::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int code;
+  std::string out, err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest() : dir(fs::temp_directory_path() / ("zarvex-cli-" + std::to_string(::getpid()))) {
+    fs::create_directories(dir);
+  }
+  ~CliTest() override { fs::remove_all(dir); }
+
+  Result Run(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    CliEnvironment env{out, err};
+    env.pace = link::THeadlessDriver::Pace::Fast;
+    env.pairingWaitMs = 3000;
+    env.pollMs = 5;
+    env.interrupted = &stop;
+    const int code = RunCli(args, platform, env);
+    return {code, out.str(), err.str()};
+  }
+
+  std::string File(const std::string& name) const { return (dir / name).string(); }
+
+  // A settings file with a value of every kind changed from the factory.
+  std::string SiteFile(int armDelaySeconds = 45) {
+    TCFG cfg;
+    std::ifstream probe;
+    cfg.Phone.fill("*");
+    cfg.Phone[1] = "+79001234567";
+    for (auto& c : cfg.KeypadCode) c = "4321";
+    cfg.KeypadCode0 = "9999";  // forced back to the factory code by a write
+    cfg.AccessPoint = "site.apn";
+    cfg.ServerAddress = "10.0.0.1:5000";
+    cfg.ArmDelay = armDelaySeconds * 10 + 1;
+    cfg.TestPeriod = 360;
+    cfg.InputDelay.fill(1);
+    cfg.InputType.fill(1);
+    cfg.SmsEventMask = "1111111111111100";
+    cfg.CallEventMask = "1000000000000000";
+    SplitEventMasks(cfg);
+    cfg.InputName.fill("Zone");
+    cfg.AuxValue6 = 99;  // forced to 13
+    const std::string name = File("site.cfg");
+    SaveSettingsFile(name, cfg);
+    return name;
+  }
+
+  hid::VirtualHidPlatform platform;
+  sim::VirtualPanel panel{platform};
+  fs::path dir;
+  std::atomic<bool> stop{false};
+};
+
+TEST_F(CliTest, HelpAndUsageErrors) {
+  EXPECT_EQ(Run({"--help"}).code, kOk);
+  for (const char* command : {"list", "read", "write", "diff", "show", "keys", "wireless", "provision"}) {
+    const Result r = Run({command, "--help"});
+    EXPECT_EQ(r.code, kOk) << command;
+    EXPECT_NE(r.out.find("Коды выхода"), std::string::npos) << command;
+  }
+  EXPECT_EQ(Run({}).code, kUsage);
+  EXPECT_EQ(Run({"frobnicate"}).code, kUsage);
+  EXPECT_EQ(Run({"read", "--bogus"}).code, kUsage);
+  EXPECT_EQ(Run({"write"}).code, kUsage);
+  EXPECT_EQ(Run({"keys", "add", "0", "5"}).code, kUsage);
+  EXPECT_EQ(Run({"wireless", "pair-sensor", "5", "1"}).code, kUsage);
+}
+
+TEST_F(CliTest, NoPanelNoAccessAndSilence) {
+  EXPECT_EQ(Run({"list"}).code, kNoPanel);
+  EXPECT_EQ(Run({"read"}).code, kNoPanel);
+
+  hid::VirtualDeviceSpec locked = sim::VirtualPanel::PanelDevice();
+  locked.readWriteAccess = false;
+  panel.Plug(sim::PanelKind::First, 430, locked);
+  const Result denied = Run({"read"});
+  EXPECT_EQ(denied.code, kNoAccess);
+  EXPECT_NE(denied.err.find(platform.DevicePath(*panel.DeviceId())), std::string::npos);
+  EXPECT_NE(denied.err.find("70-zarvex-panel.rules"), std::string::npos);
+  const Result listed = Run({"list"});
+  EXPECT_EQ(listed.code, kOk);
+  EXPECT_NE(listed.out.find("только запрос"), std::string::npos);
+
+  panel.Plug(sim::PanelKind::First);
+  panel.DropNextAnswer();  // the type query
+  const Result silent = Run({"read"});
+  EXPECT_EQ(silent.code, kNoAnswer);
+  EXPECT_NE(silent.err.find("Панель не отвечает"), std::string::npos);
+}
+
+TEST_F(CliTest, ListShowsModelVersionAndAccess) {
+  panel.Plug(sim::PanelKind::Second);
+  const Result r = Run({"list"});
+  EXPECT_EQ(r.code, kOk);
+  EXPECT_NE(r.out.find("Zarvex GSM ZX-4110\t520\tчтение и запись"), std::string::npos) << r.out;
+  const Result json = Run({"list", "--json"});
+  EXPECT_NE(json.out.find("\"firmware\": \"520\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"read_write\": true"), std::string::npos);
+}
+
+TEST_F(CliTest, ReadPrintsTheTableOrWritesTheFile) {
+  panel.Plug(sim::PanelKind::First);
+  const Result table = Run({"read"});
+  EXPECT_EQ(table.code, kOk) << table.err;
+  EXPECT_NE(table.out.find("Задержка на постановку (сек.): "), std::string::npos);
+  EXPECT_NE(table.err.find("Конфигурация прочитана"), std::string::npos);
+
+  const Result saved = Run({"read", "-o", File("panel.cfg")});
+  EXPECT_EQ(saved.code, kOk) << saved.err;
+  TCFG read;
+  LoadSettingsFile(File("panel.cfg"), read);
+  EXPECT_EQ(read.FirmwareVersion, 430);
+  std::ifstream in(File("panel.cfg"), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 61);
+
+  EXPECT_EQ(Run({"read", "-o", File("no/such/dir/x.cfg")}).code, kFileError);
+  EXPECT_EQ(Run({"show", File("missing.cfg")}).code, kFileError);
+}
+
+TEST_F(CliTest, WriteAppliesTheCollectRulesAndVerifyCatchesAStuckParameter) {
+  panel.Plug(sim::PanelKind::First, 445);
+  const std::string site = SiteFile();
+  const Result written = Run({"write", site, "--verify"});
+  EXPECT_EQ(written.code, kOk) << written.err;
+  const sim::PanelConfiguration held = panel.Configuration();
+  EXPECT_EQ(held.Number(18), 451);
+  EXPECT_EQ(held.Text(3), "+79001234567");
+  EXPECT_EQ(held.Text(1).substr(0, 8), "12344321");  // slot 0 forced to the factory code
+  EXPECT_EQ(held.Number(46), 13);                    // forced as a collect would
+  // Firmware 441..499 with autonomous mode off: parameter 55 carries VpnAndId.
+  TCFG file;
+  LoadSettingsFile(site, file);
+  EXPECT_EQ(held.Text(55), file.AutonomousOff == 1 ? file.VpnAndId : file.InputName[5]);
+
+  panel.KeepParameter(18);  // the panel acknowledges but keeps its old delay
+  const Result mismatch = Run({"write", SiteFile(90), "--verify"});
+  EXPECT_EQ(mismatch.code, kMismatch);
+  EXPECT_NE(mismatch.err.find("Отличаются 1 параметров из 56"), std::string::npos) << mismatch.err;
+  EXPECT_NE(mismatch.err.find("Задержка на постановку (сек.): «90 с» (901) → «45 с» (451)"),
+            std::string::npos)
+      << mismatch.err;
+}
+
+TEST_F(CliTest, DiffListsWhatThePanelHoldsAgainstTheFile) {
+  panel.Plug(sim::PanelKind::First);
+  const std::string site = SiteFile();
+  const Result before = Run({"diff", site});
+  EXPECT_EQ(before.code, kMismatch);
+  EXPECT_NE(before.out.find("Точка доступа (AP)"), std::string::npos);
+  ASSERT_EQ(Run({"write", site}).code, kOk);
+  ASSERT_EQ(Run({"read", "-o", File("now.cfg")}).code, kOk);
+  const Result after = Run({"diff", File("now.cfg"), "--json"});
+  EXPECT_EQ(after.code, kOk) << after.out;
+  EXPECT_NE(after.out.find("\"parameters_differing\": 0"), std::string::npos);
+}
+
+TEST_F(CliTest, InterruptedWriteIsReportedWithItsCount) {
+  panel.Plug(sim::PanelKind::First);
+  panel.UnplugAfterRequests(3 + 20);  // identification, then 20 steps
+  const Result r = Run({"write", SiteFile()});
+  EXPECT_EQ(r.code, kPanelError);
+  EXPECT_NE(r.err.find("Запись прервана: записано 20 из 56"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, KeysOnTheFirstModelAndRefusedOnTheSecond) {
+  panel.Plug(sim::PanelKind::First);
+  panel.WithModel([](sim::PanelModel& m) {
+    m.Keys().Put(3, {1, 2, 3, 4, 5, 6, 7, 8});
+    m.Keys().Put(7, {1, 2, 3, 4, 5, 6, 7, 8});
+  });
+  const Result list = Run({"keys", "list"});
+  EXPECT_EQ(list.code, kOk) << list.err;
+  EXPECT_NE(list.out.find("7\t01-02-03-04-05-06-07-08\t3"), std::string::npos) << list.out;
+  EXPECT_EQ(Run({"keys", "add", "5", "9"}).code, kOk);
+  const Result deleted = Run({"keys", "delete-all"});
+  EXPECT_EQ(deleted.code, kOk);
+  EXPECT_NE(deleted.err.find("Код(ы) удален(ы)"), std::string::npos);
+  EXPECT_TRUE(panel.StoredKeys().empty());
+
+  panel.Plug(sim::PanelKind::Second);
+  const Result refused = Run({"keys", "list"});
+  EXPECT_EQ(refused.code, kPanelError);
+  EXPECT_NE(refused.err.find("первой модели"), std::string::npos);
+}
+
+TEST_F(CliTest, WirelessListPairAndDelete) {
+  panel.Plug(sim::PanelKind::Second);
+  std::thread device([this] {  // the installer presses the fob's button once it is asked to
+    auto asked = [this] {
+      for (const sim::Report& r : panel.ReceivedReports()) {
+        if (r.size() > 4 && r[3] == 0x10 && r[4] == 0xE6) return true;
+      }
+      return false;
+    };
+    while (!asked()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    panel.AnswerPairing();
+  });
+  const Result paired = Run({"wireless", "pair-fob", "4"});
+  device.join();
+  EXPECT_EQ(paired.code, kOk) << paired.err;
+  const Result list = Run({"wireless", "list"});
+  EXPECT_NE(list.out.find("Брелоки: 4"), std::string::npos) << list.out;
+  EXPECT_EQ(Run({"wireless", "delete-fob", "4"}).code, kOk);
+  EXPECT_NE(Run({"wireless", "list"}).out.find("Брелоки: пусто"), std::string::npos);
+
+  const Result unanswered = Run({"wireless", "pair-sensor", "3", "2"});
+  EXPECT_EQ(unanswered.code, kPanelError);  // nobody pressed the sensor's button
+
+  panel.Plug(sim::PanelKind::First);
+  EXPECT_EQ(Run({"wireless", "pair-fob", "1"}).code, kPanelError);
+}
+
+TEST_F(CliTest, SeveralPanelsNeedADevice) {
+  panel.Plug(sim::PanelKind::First);
+  sim::VirtualPanel second(platform);
+  second.Plug(sim::PanelKind::Second);
+  const Result refused = Run({"read"});
+  EXPECT_EQ(refused.code, kUsage);
+  EXPECT_NE(refused.err.find("--device"), std::string::npos);
+  const std::string node = platform.DevicePath(*second.DeviceId());
+  const Result chosen = Run({"--device", node, "read", "--json"});
+  EXPECT_EQ(chosen.code, kOk) << chosen.err;
+  EXPECT_NE(chosen.out.find("\"raw\": \"520\""), std::string::npos);
+}
+
+TEST_F(CliTest, ProvisionTwoPanelsInARowAndGoesOnAfterAFailure) {
+  const std::string site = SiteFile();
+  std::thread installer([this] {
+    panel.Plug(sim::PanelKind::First);
+    while (panel.Configuration().Number(18) != 451) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    panel.Plug(sim::PanelKind::Second);  // the next panel on the bench
+    panel.UnplugAfterRequests(10);       // and its cable is loose
+  });
+  const Result r = Run({"provision", site, "--verify", "--log", File("log.txt"), "--panels", "2"});
+  installer.join();
+  EXPECT_EQ(r.code, kPanelError);
+  EXPECT_NE(r.out.find("Zarvex GSM\t430\tГОТОВО: записано и проверено"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("ОШИБКА"), std::string::npos) << r.out;
+  std::ifstream log(File("log.txt"));
+  const std::string logged((std::istreambuf_iterator<char>(log)), {});
+  EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 2);
+}
+
+}  // namespace
+}  // namespace zarvex::cli
