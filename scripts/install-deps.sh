@@ -2,6 +2,7 @@
 # Installs the Debian packages that building, running and testing need.
 # Works as root or, through sudo, as a user. Extra groups by name:
 #   fuzz    clang 14 with libFuzzer and its sanitizers
+#   kernel  QEMU and what the kernel test bench builds its guest from
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,7 @@ packages=(
 for group in "$@"; do
   case $group in
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+    kernel) packages+=(qemu-system-x86 kmod busybox-static cpio udev) ;;
     *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done

@@ -40,7 +40,8 @@ std::string NoAccessText(const std::string& path) {
 
 TPanelSession::TPanelSession(hid::THidPlatform& platform, const std::string& devicePath,
                              link::THeadlessDriver::Pace pace)
-    : path_(devicePath),
+    : platform_(platform),
+      path_(devicePath),
       connection_(cfg_, view_, platform, loop_),
       driver_(connection_, loop_, pace) {
   // Before the first scan runs: only the chosen node is offered.
@@ -64,7 +65,11 @@ int TPanelSession::Connect() {
   driver_.RunUntil([&] { return !view_.deviceVersion.empty() || view_.status == kNoAccessStatus; },
                    kConnectWaitMs);
   if (view_.status == kNoAccessStatus) {
-    message_ = NoAccessText(path_);
+    std::string node = path_;
+    for (const PanelNode& p : FindPanels(platform_)) {
+      if (node.empty() && !p.readWrite) node = p.path;
+    }
+    message_ = NoAccessText(node);
     return kNoAccess;
   }
   if (!link.PanelHeld()) {

@@ -82,6 +82,7 @@ class TPanelSession {
   int RunTransfer(const std::function<bool()>& complete);
   int AwaitAnswer();
 
+  hid::THidPlatform& platform_;
   std::string path_;
   TCFG cfg_;
   link::THeadlessPanelView view_;

@@ -132,7 +132,13 @@ void THidDevice::SetDataHandlerSlot(DataSlot handler) {
 
 void THidDevice::StartReading() {
   if (!dataHandler_ || !plugged_ || !checkedOut_ || !readWriteAccess_ || readThread_) return;
-  readThread_ = std::make_unique<THidDeviceReadThread>(*this, loop_, ReportCaps().inputReportByteLength);
+  const uint16_t length = ReportCaps().inputReportByteLength;
+  if (length == 0) return;  // a device without input reports has nothing to read
+  // The kernel queues a report only for files open when it arrives: open the
+  // read handle now, before the holder can send its first request.
+  uint32_t error = 0;
+  BeginRead(error);
+  readThread_ = std::make_unique<THidDeviceReadThread>(*this, loop_, length);
   readThread_->Start();
 }
 

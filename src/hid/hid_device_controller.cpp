@@ -57,22 +57,29 @@ int THidDeviceController::IndexOf(const THidDevice* device) const {
 
 void THidDeviceController::HandleDeviceChange(int messageParam) {
   // A notification that arrives while a scan runs (a handler serving the
-  // loop) is dropped, not queued.
-  if (inDeviceChange_) return;
-  lastMessageParam_ = messageParam;
-  inDeviceChange_ = true;
-  try {
-    DeviceChange();
-  } catch (...) {
-    // Device-change handling stays switched off until the program restarts.
-    settingUp_ = false;
-    if (onChangeFailure_) onChangeFailure_(kDeviceChangeFailureText);
+  // loop, a message box open) cannot start a nested scan; it is remembered
+  // and scanned for once this one is over, so no plug goes unseen.
+  if (inDeviceChange_) {
+    changeDuringScan_ = true;
     return;
   }
-  // The start-up mark is spent: later scans, direct ones included, raise
-  // OnDeviceChange only when the list changed.
-  lastMessageParam_ = 0;
-  settingUp_ = false;
+  lastMessageParam_ = messageParam;
+  inDeviceChange_ = true;
+  do {
+    changeDuringScan_ = false;
+    try {
+      DeviceChange();
+    } catch (...) {
+      // Device-change handling stays switched off until the program restarts.
+      settingUp_ = false;
+      if (onChangeFailure_) onChangeFailure_(kDeviceChangeFailureText);
+      return;
+    }
+    // The start-up mark is spent: later scans, direct ones included, raise
+    // OnDeviceChange only when the list changed.
+    lastMessageParam_ = 0;
+    settingUp_ = false;
+  } while (changeDuringScan_);
   inDeviceChange_ = false;
 }
 

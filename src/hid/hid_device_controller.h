@@ -106,6 +106,7 @@ class THidDeviceController {
   int checkedOutCount_ = 0;
   int unpluggedCount_ = 0;
   bool inDeviceChange_ = false;
+  bool changeDuringScan_ = false;  // a notification came while a scan ran
   bool settingUp_ = true;
   int lastMessageParam_ = 0;
 };

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -16,6 +19,11 @@ class THidMainLoop;
 // and each failed read start, to the main thread, blocking until the handler
 // has run. Owned by its device; created and ended only on the main thread
 // (THidDevice::StartReading / StopReading).
+//
+// The kernel keeps only a few dozen reports per open file and drops new ones
+// when they are not read, so a second thread keeps draining the device into
+// a queue of our own while a hand-off waits for a busy main thread; the
+// reports still reach the handler one at a time, in order.
 class THidDeviceReadThread {
  public:
   THidDeviceReadThread(THidDevice& device, THidMainLoop& loop, uint16_t inputReportByteLength);
@@ -31,14 +39,30 @@ class THidDeviceReadThread {
   static void Stop(std::unique_ptr<THidDeviceReadThread> self);
 
  private:
-  void Body();
+  // A report read, or a read that could not start (bytes empty, error set).
+  struct Taken {
+    std::vector<uint8_t> bytes;
+    uint32_t error = 0;
+  };
+  static constexpr size_t kQueueLimit = 16384;
+
+  void Body();   // hands over what Drain took
+  void Drain();  // reads the device into the queue
+  void Put(Taken taken);
+  // Drain: until what it queued has been handed over (or a stop).
+  void WaitUntilDelivered();
 
   THidDevice& device_;
   std::shared_ptr<THidHandOff> handOff_;
   uint32_t errorCode_ = 0;
   int bytesRead_ = 0;
-  std::vector<uint8_t> buffer_;  // sized once, reused by every pass
+  std::vector<uint8_t> buffer_;  // the report being handed over; sized once
+  std::vector<uint8_t> readBuffer_;  // Drain's, sized once
   std::atomic<bool> stop_{false};
+  std::mutex queueMutex_;
+  std::condition_variable queueChanged_;
+  std::deque<Taken> queue_;
+  std::thread drain_;
   std::thread thread_;
 };
 

@@ -168,7 +168,10 @@ class LinuxHidHandle final : public THidHandle {
       eventfd_read(cancelFd_, &ignored);
       return {THidReadStatus::Cancelled, 0, 0};
     }
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return {THidReadStatus::Failed, 0, ENODEV};
+    // Reports still queued when the device goes are read first.
+    if (!(fds[0].revents & POLLIN) && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      return {THidReadStatus::Failed, 0, ENODEV};
+    }
     // Unnumbered reports arrive without an ID byte; callers always get one.
     const std::size_t offset = lengths_.usesReportIds ? 0 : 1;
     if (length <= offset) return {THidReadStatus::Data, 0, 0};

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The kernel test bench: boots a real Debian kernel in QEMU with the panel as
+# a USB HID gadget (dummy_hcd, configfs, usb_f_hid) and runs, inside it, the
+# HID layer and device link against the real hidraw node, the window through
+# a whole session under Xvfb, and the transfer benchmark.
+#   bash scripts/kernel-bench.sh [build directory, default build-test]
+# Needs the build directory built; installs what it needs; fails loudly.
+# Results (test log, screenshots, figures) go to <build>/kernel-results.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$(pwd)
+build=$(realpath "${1:-build-test}")
+die() { echo "kernel-bench: $*" >&2; exit 1; }
+[ -x "$build/tests/kernel/kernel_tests" ] || die "build $build first (no tests/kernel/kernel_tests)"
+bash scripts/install-deps.sh kernel >/dev/null
+
+# The kernel: the one package linux-image-amd64 depends on, unpacked once.
+cache=/var/tmp/zarvex-kernel
+package=$(apt-cache depends linux-image-amd64 | sed -n 's/^ *Depends: \(linux-image-[0-9].*\)/\1/p' | head -1)
+[ -n "$package" ] || die "apt-cache knows no linux-image-amd64"
+tree=$cache/$package
+if [ ! -d "$tree/lib/modules" ]; then
+  mkdir -p "$cache" && chmod 777 "$cache"
+  (cd "$cache" && rm -f "$package"_*.deb && apt-get download "$package" >/dev/null) ||
+    die "cannot download $package"
+  rm -rf "$tree.partial" && dpkg -x "$cache/$package"_*.deb "$tree.partial" && mv "$tree.partial" "$tree"
+fi
+version=$(ls "$tree/lib/modules")
+depmod -b "$tree" "$version"
+
+# The initramfs: busybox, the modules in dependency order, the init script.
+work=$(mktemp -d /var/tmp/zarvex-guest.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+root=$work/root
+mkdir -p "$root"/{bin,proc,sys,dev,modules}
+cp /bin/busybox "$root/bin/busybox"
+cp tests/kernel/guest-init.sh "$root/init"
+chmod +x "$root/init"
+moddir=$tree/lib/modules/$version
+declare -A loaded=()
+order=()
+load() {  # module name as modules.dep knows it (path relative to moddir)
+  local path=$1 dep
+  [ -n "${loaded[$path]:-}" ] && return
+  loaded[$path]=1
+  for dep in $(sed -n "s|^$path: *||p" "$moddir/modules.dep"); do load "$dep"; done
+  order+=("$path")
+}
+for name in usbcore udc-core dummy_hcd configfs libcomposite usb_f_hid hid usbhid hid-generic \
+            virtio virtio_ring virtio_pci 9pnet 9pnet_virtio 9p; do
+  path=$(grep -E "(^|/)${name//-/[-_]}\.ko(\.[a-z]+)?:" "$moddir/modules.dep" | head -1 | cut -d: -f1)
+  [ -n "$path" ] || die "module $name is not in $package"
+  load "$path"
+done
+for path in "${order[@]}"; do
+  file=$(basename "$path")
+  case $file in
+    *.xz) xz -dc "$moddir/$path" > "$root/modules/${file%.xz}"; file=${file%.xz} ;;
+    *.zst) zstd -qdc "$moddir/$path" > "$root/modules/${file%.zst}"; file=${file%.zst} ;;
+    *) cp "$moddir/$path" "$root/modules/$file" ;;
+  esac
+  # Two gadget controllers: the panel and a keyboard.
+  [ "$file" = dummy_hcd.ko ] && file="$file num=2"
+  echo "$file" >> "$root/modules/order"
+done
+(cd "$root" && find . | cpio -o -H newc --quiet | gzip -1) > "$work/initrd.gz"
+
+results=$build/kernel-results
+rm -rf "$results" && mkdir -p "$results"
+chmod 777 "$results"
+accel=tcg
+echo "kernel-bench: booting $version under QEMU ($accel)"
+start=$(date +%s)
+timeout 900 qemu-system-x86_64 -accel "$accel" -m 2048 -smp 2 -nographic -no-reboot \
+  -kernel "$tree/boot/vmlinuz-$version" -initrd "$work/initrd.gz" \
+  -append "console=ttyS0 panic=-1 quiet zarvex.results=$results zarvex.script=$repo/tests/kernel/guest-run.sh zarvex.build=$build" \
+  -virtfs local,path=/,mount_tag=host,readonly=on,security_model=none,multidevs=remap \
+  -virtfs local,path="$results",mount_tag=results,security_model=none \
+  > "$results/console.log" 2>&1 || true
+echo "kernel-bench: guest ran $(( $(date +%s) - start )) s"
+[ -f "$results/exit-code" ] || { tail -40 "$results/console.log"; die "the guest ended without a result"; }
+cat "$results/bench.log" 2>/dev/null || true
+code=$(cat "$results/exit-code")
+[ "$code" = 0 ] || { tail -60 "$results/console.log"; die "the bench failed in the guest (exit $code)"; }
+echo "kernel-bench: passed; results in $results"

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Runs inside the guest, in the host's tree, as root: starts udev, plugs the
+# gadgets and runs the bench's parts. Writes only to the results folder ($1).
+results=$1
+build=$(sed -n 's/.*zarvex\.build=\([^ ]*\).*/\1/p' /proc/cmdline)
+here=$(dirname "$0")
+exec > "$results/guest.log" 2>&1
+log() { echo "$*" | tee -a "$results/bench.log"; }
+
+# udev first, so the HID layer's monitor sees events after the rules ran.
+/lib/systemd/systemd-udevd --daemon || { log "udevd did not start"; exit 1; }
+status=0
+log "kernel $(uname -r), controllers: $(ls /sys/class/udc | tr '\n' ' ')"
+
+"$build/tests/kernel/kernel_tests" --gtest_output="xml:$results/kernel_tests.xml" \
+  > "$results/kernel_tests.log" 2>&1 || status=1
+grep -E "^\[  (PASSED|FAILED) |^\[  FAILED  \]|FIGURES" "$results/kernel_tests.log" | tee -a "$results/bench.log"
+exit $status
