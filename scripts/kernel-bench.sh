@@ -11,7 +11,9 @@ cd "$(dirname "$0")/.."
 repo=$(pwd)
 build=$(realpath "${1:-build-test}")
 die() { echo "kernel-bench: $*" >&2; exit 1; }
-[ -x "$build/tests/kernel/kernel_tests" ] || die "build $build first (no tests/kernel/kernel_tests)"
+for program in kernel_tests kernel_window_session; do
+  [ -x "$build/tests/kernel/$program" ] || die "build $build first (no tests/kernel/$program)"
+done
 bash scripts/install-deps.sh kernel >/dev/null
 
 # The kernel: the one package linux-image-amd64 depends on, unpacked once.

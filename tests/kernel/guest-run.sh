@@ -15,4 +15,9 @@ log "kernel $(uname -r), controllers: $(ls /sys/class/udc | tr '\n' ' ')"
 "$build/tests/kernel/kernel_tests" --gtest_output="xml:$results/kernel_tests.xml" \
   > "$results/kernel_tests.log" 2>&1 || status=1
 grep -E "^\[  (PASSED|FAILED) |^\[  FAILED  \]|FIGURES" "$results/kernel_tests.log" | tee -a "$results/bench.log"
+
+# The window, as the installer sees it, on the same kernel.
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
+  "$build/tests/kernel/kernel_window_session" "$results" > "$results/window_session.log" 2>&1 || status=1
+grep -E "^FAIL|window session" "$results/window_session.log" | tee -a "$results/bench.log"
 exit $status
