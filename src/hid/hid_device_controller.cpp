@@ -121,15 +121,25 @@ void THidDeviceController::DeviceChange() {
     }
   }
 
-  // Duplicate pass: drop new objects for interfaces already listed.
+  // Duplicate pass: drop new objects for interfaces already listed. A free
+  // device first listed query-only that now opens read-write (its node got
+  // its permissions after the first scan) is replaced in its slot and
+  // counts as a change, so it is offered again.
   for (auto& f : fresh) {
-    const bool listed = std::any_of(list_.begin(), list_.end(), [&f](const THidDevice* d) {
+    const auto listed = std::find_if(list_.begin(), list_.end(), [&f](const THidDevice* d) {
       return d->Plugged() && d->DeviceInstance() == f->DeviceInstance();
     });
-    if (listed) {
-      f->Detach();
-      f.reset();
+    if (listed == list_.end()) continue;
+    THidDevice* old = *listed;
+    if (!old->CheckedOut() && !old->ReadWriteAccess() && f->ReadWriteAccess()) {
+      *listed = f.release();
+      old->Detach();
+      delete old;
+      changed = true;
+      continue;
     }
+    f->Detach();
+    f.reset();
   }
 
   // Arrival pass.

@@ -75,6 +75,9 @@ THidReportLengths ParseReportLengths(const uint8_t* descriptor, std::size_t size
                         : key.first == kOutput ? result.largestOutput
                                                : result.largestFeature;
     if (bytes > largest) largest = static_cast<uint32_t>(bytes);
+    THidReportLengths::Report& own = result.byId[key.second];
+    (key.first == kInput ? own.input : key.first == kOutput ? own.output : own.feature) =
+        static_cast<uint32_t>(bytes);
   }
   return result;
 }

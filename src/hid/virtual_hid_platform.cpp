@@ -249,6 +249,11 @@ void VirtualHidPlatform::SetProductString(DeviceId id, std::string productString
   if (auto* d = state_->Find(id)) d->profile.productString = std::move(productString);
 }
 
+void VirtualHidPlatform::SetReadWriteAccess(DeviceId id, bool allowed) {
+  std::lock_guard lock(state_->mutex);
+  if (auto* d = state_->Find(id)) d->profile.readWriteAccess = allowed;
+}
+
 void VirtualHidPlatform::FailNextOpens(DeviceId id, int count) {
   std::lock_guard lock(state_->mutex);
   if (auto* d = state_->Find(id)) d->failOpens = count;

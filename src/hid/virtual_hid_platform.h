@@ -52,6 +52,9 @@ class VirtualHidPlatform final : public THidPlatform {
   int OpenHandles(DeviceId id) const;
   // What the device answers from now on when asked for its product string.
   void SetProductString(DeviceId id, std::string productString);
+  // Whether the device opens read-write from now on (udev setting the
+  // node's permissions after it was first listed).
+  void SetReadWriteAccess(DeviceId id, bool allowed);
   // Makes the next Open of the device fail (e.g. a device that cannot be reopened).
   void FailNextOpens(DeviceId id, int count);
 

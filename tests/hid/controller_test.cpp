@@ -117,6 +117,28 @@ TEST_F(ScanTest, ChangeArrivingDuringAScanIsScannedForAfterIt) {
   EXPECT_EQ(deepest, 1);  // never nested
 }
 
+// udev may set the node's permissions after the first scan listed it: the
+// device must then be offered again, now that it opens read-write.
+TEST_F(ScanTest, ADeviceThatGainsReadWriteAccessCountsAsAChange) {
+  StartController();
+  auto spec = PanelSpec(kPanel);
+  spec.readWriteAccess = false;
+  const auto id = platform.Plug(spec, &behaviour);
+  Settle();
+  ASSERT_EQ(controller->Count(), 1);
+  EXPECT_FALSE(controller->At(0).ReadWriteAccess());
+  int changes = 0;
+  controller->SetOnDeviceChange([&](THidDeviceController&) { ++changes; });
+  controller->DeviceChange();
+  EXPECT_EQ(changes, 0);  // nothing new yet
+  platform.SetReadWriteAccess(id, true);
+  controller->DeviceChange();
+  EXPECT_EQ(changes, 1);
+  ASSERT_EQ(controller->Count(), 1);
+  EXPECT_TRUE(controller->At(0).ReadWriteAccess());
+  EXPECT_TRUE(controller->CheckOutAt(0));
+}
+
 TEST_F(ScanTest, FailingHandlerReportsAndSwitchesChangeHandlingOff) {
   StartController();
   std::string message;

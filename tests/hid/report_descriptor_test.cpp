@@ -115,3 +115,19 @@ TEST(ReportDescriptor, ReportsOverSixtyFiveThousandBytesAreNotCounted) {
 
 }  // namespace
 }  // namespace zarvex::hid::test
+
+// A panel-like device with a second, longer output report: report 1 keeps
+// its own length, while the buffer for input still fits the largest.
+TEST(ReportDescriptor, EachReportIdKeepsItsOwnLength) {
+  const std::vector<uint8_t> d = {
+      0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,
+      0x85, 0x01, 0x75, 0x08, 0x95, 0x40, 0x09, 0x02, 0x81, 0x02, 0x09, 0x03, 0x91, 0x02,
+      0x85, 0x02, 0x96, 0x80, 0x00, 0x09, 0x04, 0x91, 0x02,  // report 2: 128 bytes out
+      0xC0};
+  const auto l = zarvex::hid::ParseReportLengths(d.data(), d.size());
+  EXPECT_EQ(l.OutputReportByteLength(), 129);
+  EXPECT_EQ(l.OutputReportByteLengthOf(1), 65);
+  EXPECT_EQ(l.OutputReportByteLengthOf(2), 129);
+  EXPECT_EQ(l.OutputReportByteLengthOf(7), 129);  // unknown: the largest
+  EXPECT_EQ(l.InputReportByteLength(), 65);
+}

@@ -140,7 +140,9 @@ class LinuxHidHandle final : public THidHandle {
       lengths = ParseReportLengths(bytes);
     }
     out.inputReportByteLength = lengths.InputReportByteLength();
-    out.outputReportByteLength = lengths.OutputReportByteLength();
+    // The panel speaks in report 1; a device with other numbered reports
+    // besides must not get report 1 padded to the largest of them.
+    out.outputReportByteLength = lengths.OutputReportByteLengthOf(1);
     out.featureReportByteLength = lengths.FeatureReportByteLength();
     return true;
   }
@@ -222,6 +224,10 @@ std::vector<THidInterface> LinuxHidPlatform::PresentInterfaces() {
   udev_enumerate* e = udev_enumerate_new(udev_);
   if (!e) return result;
   udev_enumerate_add_match_subsystem(e, "hidraw");
+  // With the udev daemon running, a node it has not finished with yet may
+  // still lack its permissions: it is listed once udev is done with it.
+  struct stat st {};
+  if (stat("/run/udev/control", &st) == 0) udev_enumerate_add_match_is_initialized(e);
   udev_enumerate_scan_devices(e);
   udev_list_entry* entry;
   udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(e)) {
