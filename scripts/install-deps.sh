@@ -11,7 +11,7 @@ packages=(
   libudev-dev
   libgtest-dev googletest
   xvfb xauth fonts-dejavu-core
-  dpkg-dev file
+  dpkg-dev file poppler-utils
 )
 for group in "$@"; do
   case $group in

@@ -5,6 +5,7 @@
 #include "link/panel_connection.h"
 #include "ui/device_link_wiring.h"
 #include "ui/tform1.h"
+#include "ui/tmain_window.h"
 #include "ui/window_application.h"
 
 int main(int argc, char* argv[]) {
@@ -20,6 +21,8 @@ int main(int argc, char* argv[]) {
   zarvex::ConnectDeviceLink(form, connection);
 
   form.FormCreate();
-  form.show();
+  // The menu bar's window around the form; the form stays the client area.
+  zarvex::TMainWindow window(form);
+  window.show();
   return QApplication::exec();
 }

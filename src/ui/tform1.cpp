@@ -161,7 +161,10 @@ void TForm1::Call(const std::function<void()>& handler) {
 }
 
 void TForm1::ButtonReadClick() { Call(handlers_.ButtonReadClick); }
-void TForm1::ButtonWriteClick() { Call(handlers_.ButtonWriteClick); }
+void TForm1::ButtonWriteClick() {
+  Call(handlers_.ButtonWriteClick);
+  emit WriteClicked();
+}
 void TForm1::ButtonWriteKeysClick() { Call(handlers_.ButtonWriteKeysClick); }
 void TForm1::ButtonDelKeysClick() { Call(handlers_.ButtonDelKeysClick); }
 void TForm1::ButtonDelAllKeysClick() { Call(handlers_.ButtonDelAllKeysClick); }
@@ -220,6 +223,9 @@ void TForm1::ApplyProgressStyle() {
 void TForm1::ShowTransferStatus(const protocol::TransferStatusText& status) {
   QProgressBar* bar = ui_->ProgressBar;
   const QString text = QString::fromStdString(status.text);
+  const bool readJustCompleted =
+      text == QStringLiteral("Конфигурация прочитана") && transferText_ != text;
+  transferText_ = text;
   bar->setFormat(text);
   bar->setTextVisible(!text.isEmpty());
   if (status.alarm != progressAlarm_) {
@@ -230,6 +236,39 @@ void TForm1::ShowTransferStatus(const protocol::TransferStatusText& status) {
   transferWarning_->setText(warning);
   transferWarning_->setVisible(!warning.isEmpty());
   PlaceTransferWarning();
+  if (readJustCompleted) emit ConfigurationRead();
+}
+
+TCFG TForm1::CollectedCopy() {
+  const TCFG kept = cfg_;
+  CollectSettings();
+  TCFG collected = cfg_;
+  cfg_ = kept;
+  return collected;
+}
+
+void TForm1::ApplyRecord(const TCFG& record) {
+  cfg_ = record;
+  ShowSettings();
+}
+
+QString TForm1::DeviceTypeText() const { return ui_->LabelDevType->text(); }
+QString TForm1::DeviceVersionText() const { return ui_->LabelDevVersion->text(); }
+QString TForm1::TrinketsText() const { return ui_->LabelTrinkets->text(); }
+QString TForm1::SensorsText() const { return ui_->LabelSensors->text(); }
+
+std::vector<std::array<std::string, 3>> TForm1::KeyRows() const {
+  std::vector<std::array<std::string, 3>> rows;
+  const QTableWidget* grid = ui_->KeyGrid2;
+  for (int row = 1; row < grid->rowCount(); ++row) {
+    std::array<std::string, 3> cells;
+    for (int column = 0; column < 3; ++column) {
+      const QTableWidgetItem* item = grid->item(row, column);
+      cells[static_cast<size_t>(column)] = item ? item->text().toStdString() : std::string();
+    }
+    rows.push_back(cells);
+  }
+  return rows;
 }
 
 // Right after the status text, whatever its length, up to the device list.
@@ -295,6 +334,7 @@ void TForm1::ResetKeyGrid() {
 void TForm1::SetKeyRow(int row, const std::string& position, const std::string& key,
                        const std::string& duplicate) {
   if (row < 0) return;
+  if (row > 0) keysListed_ = true;
   QTableWidget* grid = ui_->KeyGrid2;
   if (grid->rowCount() <= row) grid->setRowCount(row + 1);
   grid->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(position)));
@@ -303,6 +343,7 @@ void TForm1::SetKeyRow(int row, const std::string& position, const std::string& 
 }
 
 void TForm1::SetWirelessLabels(const std::string& trinkets, const std::string& sensors) {
+  wirelessListed_ = true;
   ui_->LabelTrinkets->setText(QString::fromStdString(trinkets));
   ui_->LabelSensors->setText(QString::fromStdString(sensors));
 }

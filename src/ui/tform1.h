@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -57,6 +58,20 @@ class TForm1 : public QWidget, public protocol::PanelView {
   bool RBSens3Checked() const;
 
   bool ProgressSmooth() const { return progressSmooth_; }
+
+  // For the menu, the history, the comparison and the report.
+  // The window's values as a write would collect them; the record and the
+  // controls are left as they were.
+  TCFG CollectedCopy();
+  // Shows a whole record, as loading a file does (FirmwareVersion included).
+  void ApplyRecord(const TCFG& record);
+  QString DeviceTypeText() const;
+  QString DeviceVersionText() const;
+  bool KeysListed() const { return keysListed_; }
+  std::vector<std::array<std::string, 3>> KeyRows() const;
+  bool WirelessListed() const { return wirelessListed_; }
+  QString TrinketsText() const;
+  QString SensorsText() const;
   // The transfer's text on the bar, and the warning beside the status.
   QString TransferText() const;
   QString TransferWarning() const;
@@ -108,6 +123,13 @@ class TForm1 : public QWidget, public protocol::PanelView {
   void ButtonReadWireLessClick();
   void TimerTimer();
   void ToggleLog();
+  void SaveAsClick();
+
+ signals:
+  // A configuration read has just completed: the record holds the panel's.
+  void ConfigurationRead();
+  // A write click has collected the record; its first step is still to go.
+  void WriteClicked();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -136,6 +158,9 @@ class TForm1 : public QWidget, public protocol::PanelView {
   bool progressSmooth_ = false;
   bool progressAlarm_ = false;
   QLabel* transferWarning_ = nullptr;
+  QString transferText_;
+  bool keysListed_ = false;
+  bool wirelessListed_ = false;
   QString saveDialogFileName_;
   QString openDialogFileName_;
 

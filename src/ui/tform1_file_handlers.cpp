@@ -79,6 +79,14 @@ void TForm1::Button3Click() {
   if (!chosen.isEmpty()) SaveDialogCanClose(chosen);
 }
 
+// "Save as": the save dialog whatever the file name box holds.
+void TForm1::SaveAsClick() {
+  CollectSettings();
+  const QString chosen =
+      modal_->SaveFileName(this, QStringLiteral("Сохранить конфигурацию"), saveDialogFileName_);
+  if (!chosen.isEmpty()) SaveDialogCanClose(chosen);
+}
+
 bool TForm1::SaveDialogCanClose(const QString& fileName) {
   saveDialogFileName_ = fileName;
   ui_->EditFileName->setText(fileName);

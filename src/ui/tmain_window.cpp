@@ -1,0 +1,189 @@
+#include "ui/tmain_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <ctime>
+
+#include "settings/settings_file_error.h"
+#include "ui/compare_dialog.h"
+#include "ui/history_dialog.h"
+#include "ui/report_dialog.h"
+#include "ui/tform1.h"
+
+namespace zarvex {
+
+TMainWindow::TMainWindow(TForm1& form, QString historyDirectory) : form_(form) {
+  setWindowTitle(form_.windowTitle());
+  setWindowIcon(form_.windowIcon());
+  setFont(form_.font());
+  if (historyDirectory.isEmpty()) {
+    historyDirectory =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/history");
+  }
+  history_ = std::make_unique<report::ConfigHistory>(QFile::encodeName(historyDirectory).toStdString());
+  setCentralWidget(&form_);  // resets the form's own window flags: it is the client area now
+  BuildMenus();
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(769, 648 + menuBar()->sizeHint().height());
+  move(199, 119);
+
+  connect(&form_, &TForm1::ConfigurationRead, this, [this] {
+    lastRead_ = form_.Cfg();
+    StoreSnapshot(report::Snapshot::Kind::Read, form_.Cfg());
+  });
+  connect(&form_, &TForm1::WriteClicked, this,
+          [this] { StoreSnapshot(report::Snapshot::Kind::Write, form_.Cfg()); });
+}
+
+TMainWindow::~TMainWindow() {
+  // The form belongs to whoever made it, not to this window.
+  takeCentralWidget();
+}
+
+QAction* TMainWindow::ButtonAction(const QString& text, const char* buttonName,
+                                   void (TForm1::*handler)(), const QKeySequence& shortcut) {
+  auto* action = new QAction(text, this);
+  action->setObjectName(QStringLiteral("Action") + QString::fromLatin1(buttonName));
+  action->setShortcut(shortcut);
+  connect(action, &QAction::triggered, &form_, handler);
+  if (auto* button = form_.findChild<QPushButton*>(QString::fromLatin1(buttonName))) {
+    action->setEnabled(button->isEnabled());
+    button->installEventFilter(this);
+    mirrored_.emplace_back(button, action);
+  }
+  return action;
+}
+
+bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::EnabledChange) {
+    for (auto& [button, action] : mirrored_) {
+      if (button == watched) action->setEnabled(button->isEnabled());
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&Файл"));
+  file->addAction(ButtonAction(QStringLiteral("Загрузить конфигурацию…"), "ButtonLoad",
+                               &TForm1::ButtonLoadClick, QKeySequence::Open));
+  file->addAction(ButtonAction(QStringLiteral("Сохранить конфигурацию"), "Button3",
+                               &TForm1::Button3Click, QKeySequence::Save));
+  QAction* saveAs = file->addAction(QStringLiteral("Сохранить как…"), &form_, &TForm1::SaveAsClick);
+  saveAs->setObjectName(QStringLiteral("ActionSaveAs"));
+  saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  QAction* factory = file->addAction(QStringLiteral("Новая конфигурация (заводские значения)"),
+                                     this, &TMainWindow::FactoryValues);
+  factory->setObjectName(QStringLiteral("ActionFactory"));
+  factory->setShortcut(QKeySequence::New);
+  file->addSeparator();
+  QAction* report = file->addAction(QStringLiteral("Отчёт о конфигурации (PDF)…"), this,
+                                    &TMainWindow::ShowReport);
+  report->setObjectName(QStringLiteral("ActionReport"));
+  report->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  QAction* print = file->addAction(QStringLiteral("Печать…"), this, &TMainWindow::ShowReport);
+  print->setObjectName(QStringLiteral("ActionPrint"));
+  print->setShortcut(QKeySequence::Print);
+  file->addSeparator();
+  QAction* quit = file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
+  quit->setObjectName(QStringLiteral("ActionQuit"));
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+  QMenu* panel = menuBar()->addMenu(QStringLiteral("&Панель"));
+  panel->addAction(ButtonAction(QStringLiteral("Прочитать конфигурацию"), "ButtonRead",
+                                &TForm1::ButtonReadClick, QKeySequence(Qt::Key_F5)));
+  panel->addAction(ButtonAction(QStringLiteral("Записать конфигурацию"), "ButtonWrite",
+                                &TForm1::ButtonWriteClick, QKeySequence(Qt::Key_F6)));
+  panel->addSeparator();
+  QAction* compare = panel->addAction(QStringLiteral("Сравнить…"), this, &TMainWindow::ShowCompare);
+  compare->setObjectName(QStringLiteral("ActionCompare"));
+  compare->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+
+  QMenu* history = menuBar()->addMenu(QStringLiteral("&История"));
+  QAction* list = history->addAction(QStringLiteral("История конфигураций…"), this, &TMainWindow::ShowHistory);
+  list->setObjectName(QStringLiteral("ActionHistory"));
+  list->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Справка"));
+  // The menu takes over the form's own shortcut for the log; two would
+  // cancel each other out.
+  for (QShortcut* own : form_.findChildren<QShortcut*>()) {
+    if (own->key() == QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L)) own->setEnabled(false);
+  }
+  QAction* log = help->addAction(QStringLiteral("Журнал обмена с панелью"), &form_, &TForm1::ToggleLog);
+  log->setObjectName(QStringLiteral("ActionLog"));
+  log->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+  QAction* about = help->addAction(QStringLiteral("О программе"), this, &TMainWindow::About);
+  about->setObjectName(QStringLiteral("ActionAbout"));
+}
+
+QAction* TMainWindow::Action(const QString& objectName) const {
+  return findChild<QAction*>(objectName);
+}
+
+void TMainWindow::StoreSnapshot(report::Snapshot::Kind kind, const TCFG& cfg) {
+  try {
+    history_->Store(kind, cfg, std::time(nullptr));
+  } catch (const SettingsFileError& error) {
+    // Told, but the transfer goes on: a missing backup is no reason to stop.
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                QStringLiteral("Не удалось сохранить снимок конфигурации в истории: ") +
+                                    QString::fromStdString(error.what()),
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("HistoryFailure"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+  }
+}
+
+void TMainWindow::FactoryValues() {
+  // The design-time values, as a first start collects them.
+  TForm1 pristine;
+  pristine.CollectSettings();
+  form_.ApplyRecord(pristine.Cfg());
+}
+
+void TMainWindow::ShowHistory() {
+  THistoryDialog dialog(*this);
+  dialog.exec();
+}
+
+void TMainWindow::ShowCompare() {
+  TCompareDialog dialog(*this);
+  dialog.exec();
+}
+
+void TMainWindow::ShowReport() {
+  TReportDialog dialog(*this);
+  dialog.exec();
+}
+
+void TMainWindow::About() {
+  QMessageBox::about(
+      this, QStringLiteral("О программе"),
+      QStringLiteral("<b>Zarvex Settings %1</b><br>Настройка охранных панелей Zarvex GSM по USB.<br><br>"
+                     "Лицензия: © Zarvex Settings developers; распространяется вместе с панелями Zarvex.<br><br>"
+                     "История конфигураций хранится в папке:<br>%2")
+          .arg(QApplication::applicationVersion().isEmpty() ? QStringLiteral("3.0.8")
+                                                            : QApplication::applicationVersion(),
+               QString::fromStdString(history_->Directory()).toHtmlEscaped()));
+}
+
+void TMainWindow::closeEvent(QCloseEvent* event) {
+  if (form_.FormClose()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+}  // namespace zarvex

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+#include <optional>
+
+#include "report/config_history.h"
+#include "settings/tcfg.h"
+
+class QAction;
+class QPushButton;
+
+namespace zarvex {
+
+class TForm1;
+class ModalUi;
+
+// The program's top-level window: a menu bar over TForm1, which stays the
+// client area exactly as designed (769 x 648). It keeps the configuration
+// history (a snapshot after every completed read and at every write click)
+// and opens the history, comparison and report dialogs.
+class TMainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `historyDirectory` empty: the user's data directory, folder "history".
+  explicit TMainWindow(TForm1& form, QString historyDirectory = {});
+  ~TMainWindow() override;
+
+  TForm1& Form() { return form_; }
+  report::ConfigHistory& History() { return *history_; }
+  // The panel's configuration as the last completed read left it.
+  const std::optional<TCFG>& LastRead() const { return lastRead_; }
+  // Dialogs for tests and the scripted demo; null when none is open.
+  QAction* Action(const QString& objectName) const;
+
+ public slots:
+  void ShowHistory();
+  void ShowCompare();
+  void ShowReport();
+  void FactoryValues();
+  void About();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildMenus();
+  // A menu entry that stands for a button: the button's handler, enabled
+  // exactly when the button is.
+  QAction* ButtonAction(const QString& text, const char* buttonName, void (TForm1::*handler)(),
+                        const QKeySequence& shortcut);
+  void StoreSnapshot(report::Snapshot::Kind kind, const TCFG& cfg);
+
+  TForm1& form_;
+  std::unique_ptr<report::ConfigHistory> history_;
+  std::optional<TCFG> lastRead_;
+  std::vector<std::pair<QPushButton*, QAction*>> mirrored_;
+};
+
+}  // namespace zarvex
