@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 
 #include "demo/scripted_session.h"
 #include "demo/session_modal_ui.h"
@@ -14,6 +15,7 @@
 #include "sim/virtual_panel.h"
 #include "ui/device_link_wiring.h"
 #include "ui/tform1.h"
+#include "ui/tmain_window.h"
 #include "ui/window_application.h"
 
 int main(int argc, char* argv[]) {
@@ -47,14 +49,19 @@ int main(int argc, char* argv[]) {
   if (scripted) form.SetModalUi(sessionModal);
 
   form.FormCreate();
-  form.show();
+  // A scripted run keeps its history beside its screenshots, not in the
+  // user's own.
+  const QString history = scripted ? options.value(scenario) + QStringLiteral("/history") : QString();
+  if (scripted) QDir(history).removeRecursively();  // each run starts with none
+  zarvex::TMainWindow window(form, history);
+  window.show();
   // Beside the configurator where the screen allows, else over its corner.
-  simulator.move(form.frameGeometry().right() + 8, form.y());
+  simulator.move(window.frameGeometry().right() + 8, window.y());
   // Closing the configurator ends the demo; the simulator may close alone.
   simulator.setAttribute(Qt::WA_QuitOnClose, false);
   simulator.show();
   if (scripted) {
-    return zarvex::demo::RunScriptedSession(form, simulator, panel, sessionModal,
+    return zarvex::demo::RunScriptedSession(window, simulator, panel, sessionModal,
                                             options.value(scenario));
   }
   return QApplication::exec();

@@ -28,7 +28,9 @@
 #include "demo/simulator_window.h"
 #include "settings/settings_file.h"
 #include "sim/virtual_panel.h"
+#include "ui/compare_dialog.h"
 #include "ui/tform1.h"
+#include "ui/tmain_window.h"
 
 namespace zarvex::demo {
 
@@ -77,13 +79,14 @@ QPoint ClickPoint(QAbstractButton* button) {
 
 class ScriptedSession {
  public:
-  ScriptedSession(TForm1& form, SimulatorWindow& simulator, sim::VirtualPanel& panel,
+  ScriptedSession(TMainWindow& window, SimulatorWindow& simulator, sim::VirtualPanel& panel,
                   SessionModalUi& modal, const QString& screenshotDirectory)
-      : form_(form),
+      : window_(window),
+        form_(window.Form()),
         simulator_(simulator),
         panel_(panel),
         modal_(modal),
-        screenshots_(screenshotDirectory, form, simulator) {}
+        screenshots_(screenshotDirectory, window, simulator) {}
 
   int Run() {
     try {
@@ -93,6 +96,7 @@ class ScriptedSession {
       PlugFirstModel();
       ReadFirstPanel();
       WriteChanges();
+      HistoryAndCompare();
       StoreAndListKeys();
       PairWirelessDevices();
       WriteSecondPanel();
@@ -284,6 +288,29 @@ class ScriptedSession {
     Screenshots(QStringLiteral("write-configuration"));
   }
 
+  // The read and the write each left a snapshot; the compare dialog sets the
+  // window against what the panel held before the write.
+  void HistoryAndCompare() {
+    const auto snapshots = window_.History().List();
+    if (!checks_.Check(snapshots.size() == 2, QStringLiteral("history holds the read and the write"),
+                       QStringLiteral("%1 snapshots").arg(snapshots.size())))
+      return;
+    checks_.Check(snapshots[0].kind == report::Snapshot::Kind::Write &&
+                      snapshots[1].kind == report::Snapshot::Kind::Read,
+                  QStringLiteral("newest first: the write, then the read before it"));
+    TCompareDialog compare(window_);
+    compare.CompareWith(window_.History().Load(snapshots[1]), QStringLiteral("снимок (чтение)"));
+    compare.show();
+    QTest::qWaitForWindowExposed(&compare);
+    // Phone 1, the arm delay, loop 2's type and loop 3's name were changed.
+    checks_.Equal(compare.CountText(), QStringLiteral("Отличаются 4 параметров из 56"),
+                  QStringLiteral("compare: four parameters changed since the read"));
+    QString error;
+    checks_.Check(compare.grab().save(screenshots_.Directory() + QStringLiteral("/compare-dialog.png")),
+                  QStringLiteral("compare dialog screenshot saved"));
+    compare.accept();
+  }
+
   void StoreAndListKeys() {
     ShowPage("TabSheetKey");
     Type("EditLabMin", QStringLiteral("1"));
@@ -399,7 +426,7 @@ class ScriptedSession {
   }
 
   void CloseConfigurator() {
-    checks_.Check(form_.close(), QStringLiteral("configurator window closes"));
+    checks_.Check(window_.close(), QStringLiteral("configurator window closes"));
     checks_.Check(modal_.Questions().isEmpty(), QStringLiteral("closing asked nothing"),
                   modal_.Questions().join(QStringLiteral("; ")));
     const QString file = QStringLiteral("zarvex.cfg");
@@ -420,6 +447,7 @@ class ScriptedSession {
     Screenshots(QStringLiteral("closed"));
   }
 
+  TMainWindow& window_;
   TForm1& form_;
   SimulatorWindow& simulator_;
   sim::VirtualPanel& panel_;
@@ -431,9 +459,9 @@ class ScriptedSession {
 
 }  // namespace
 
-int RunScriptedSession(TForm1& form, SimulatorWindow& simulator, sim::VirtualPanel& panel,
+int RunScriptedSession(TMainWindow& window, SimulatorWindow& simulator, sim::VirtualPanel& panel,
                        SessionModalUi& modal, const QString& screenshotDirectory) {
-  return ScriptedSession(form, simulator, panel, modal, screenshotDirectory).Run();
+  return ScriptedSession(window, simulator, panel, modal, screenshotDirectory).Run();
 }
 
 }  // namespace zarvex::demo

@@ -7,7 +7,7 @@
 #include <QString>
 
 namespace zarvex {
-class TForm1;
+class TMainWindow;
 namespace sim {
 class VirtualPanel;
 }
@@ -18,11 +18,11 @@ namespace zarvex::demo {
 class SessionModalUi;
 class SimulatorWindow;
 
-// Runs the whole session on the calling (main) thread and closes the
-// configurator at its end, which saves "zarvex.cfg" in the current
+// Runs the whole session on the calling (main) thread, the history and the
+// compare dialog once among its steps, and closes the configurator at its end, which saves "zarvex.cfg" in the current
 // directory. `modal` must be the form's modal seam, installed before
 // FormCreate. Returns SessionChecks' exit code: 0 when every check passed.
-int RunScriptedSession(TForm1& form, SimulatorWindow& simulator, sim::VirtualPanel& panel,
+int RunScriptedSession(TMainWindow& window, SimulatorWindow& simulator, sim::VirtualPanel& panel,
                        SessionModalUi& modal, const QString& screenshotDirectory);
 
 }  // namespace zarvex::demo
