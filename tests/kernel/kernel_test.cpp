@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <thread>
 
+#include "cli/cli_app.h"
 #include "cli/panel_session.h"
 #include "hid/hid_device_controller.h"
 #include "hid/hid_simple_loop.h"
@@ -210,6 +212,50 @@ TEST_F(KernelTest, AUserWhoMayNotOpenTheNodeIsToldWhichNode) {
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// zarvex-cli on the real node: read, write --verify, and provisioning two
+// panels plugged one after the other.
+TEST_F(KernelTest, CommandLineReadWriteVerifyAndProvisionTwoPanels) {
+  const std::string file = "/tmp/kernel-site.cfg";
+  auto run = [&](std::vector<std::string> args, std::string* out = nullptr) {
+    std::ostringstream o, e;
+    cli::CliEnvironment env{o, e};
+    const int code = cli::RunCli(args, platform, env);
+    if (out) *out = o.str();
+    std::printf("zarvex-cli %s: exit %d\n%s%s", args[0].c_str(), code, o.str().c_str(), e.str().c_str());
+    return code;
+  };
+  ASSERT_EQ(run({"read", "-o", file}), cli::kOk);
+  ASSERT_EQ(run({"write", file, "--verify"}), cli::kOk);
+
+  std::thread installer([this] {
+    // The first panel is on the bench already; once it is done, the next
+    // one (another model) is plugged in its place.
+    // Done: the last step written, then the last parameter of the verifying read asked.
+    for (int i = 0; i < 800; ++i) {
+      bool written = false, verified = false;
+      gadget.WithModel([&](sim::PanelModel& m) {
+        for (const auto& r : m.ReceivedReports()) {
+          if (r.size() <= 4 || r[4] != 56) continue;
+          if (r[3] == 0x10) written = true;
+          if (r[3] == 0x20 && written) verified = true;
+        }
+      });
+      if (verified) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // its answer handled
+    Gadget("unbind panel");
+    gadget.Plug(sim::PanelKind::Second, 520);
+    Gadget("bind panel");
+  });
+  std::string lines;
+  const int code = run({"provision", file, "--verify", "--panels", "2"}, &lines);
+  installer.join();
+  EXPECT_EQ(code, cli::kOk);
+  EXPECT_NE(lines.find("Zarvex GSM\t430\tГОТОВО: записано и проверено"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("Zarvex GSM ZX-4110\t520\tГОТОВО: записано и проверено"), std::string::npos) << lines;
 }
 
 // Figures, printed for the bench log: no timed assertions.
