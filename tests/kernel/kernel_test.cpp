@@ -229,6 +229,7 @@ TEST_F(KernelTest, CommandLineReadWriteVerifyAndProvisionTwoPanels) {
   ASSERT_EQ(run({"read", "-o", file}), cli::kOk);
   ASSERT_EQ(run({"write", file, "--verify"}), cli::kOk);
 
+  gadget.WithModel([](sim::PanelModel& m) { m.ClearReceivedReports(); });
   std::thread installer([this] {
     // The first panel is on the bench already; once it is done, the next
     // one (another model) is plugged in its place.
