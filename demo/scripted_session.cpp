@@ -301,11 +301,10 @@ class ScriptedSession {
     TCompareDialog compare(window_);
     compare.CompareWith(window_.History().Load(snapshots[1]), QStringLiteral("снимок (чтение)"));
     compare.show();
-    QTest::qWaitForWindowExposed(&compare);
+    checks_.Check(QTest::qWaitForWindowExposed(&compare), QStringLiteral("compare dialog shown"));
     // Phone 1, the arm delay, loop 2's type and loop 3's name were changed.
     checks_.Equal(compare.CountText(), QStringLiteral("Отличаются 4 параметров из 56"),
                   QStringLiteral("compare: four parameters changed since the read"));
-    QString error;
     checks_.Check(compare.grab().save(screenshots_.Directory() + QStringLiteral("/compare-dialog.png")),
                   QStringLiteral("compare dialog screenshot saved"));
     compare.accept();

@@ -77,8 +77,8 @@ class TPanelSession {
   int64_t pairingWaitMs = 60000;
 
  private:
-  // Runs until the transfer ends: true when `complete` held, false with the
-  // exit code set when it was interrupted or the panel fell silent.
+  // Runs until the transfer ends: kOk when `complete` held, otherwise the
+  // exit code for an interruption, an unplug or a panel gone silent.
   int RunTransfer(const std::function<bool()>& complete);
   int AwaitAnswer();
 

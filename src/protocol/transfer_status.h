@@ -42,11 +42,6 @@ class TransferStatus {
   // An answer is awaited and has not yet timed out, so ticks are needed.
   bool Watching() const;
   const TransferStatusText& Shown() const { return shown_; }
-  // Counts for the command line and the soak.
-  int ParametersRead() const { return static_cast<int>(read_.count()); }
-  int StepsAcknowledged() const { return static_cast<int>(acknowledged_.count()); }
-  bool WriteCompleted() const { return writeCompleted_; }
-  bool ReadCompleted() const { return readCompleted_; }
   bool TimedOut() const { return TimedOutWatch() != nullptr; }
   // The code of the request whose answer is overdue; 0 when none is.
   int OverdueCode() const;

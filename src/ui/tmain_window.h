@@ -31,7 +31,8 @@ class TMainWindow : public QMainWindow {
   report::ConfigHistory& History() { return *history_; }
   // The panel's configuration as the last completed read left it.
   const std::optional<TCFG>& LastRead() const { return lastRead_; }
-  // Dialogs for tests and the scripted demo; null when none is open.
+  // A menu entry by object name ("ActionButtonRead", "ActionCompare"...);
+  // null when there is none.
   QAction* Action(const QString& objectName) const;
 
  public slots:

@@ -49,7 +49,6 @@ class CliTest : public ::testing::Test {
   // A settings file with a value of every kind changed from the factory.
   std::string SiteFile(int armDelaySeconds = 45) {
     TCFG cfg;
-    std::ifstream probe;
     cfg.Phone.fill("*");
     cfg.Phone[1] = "+79001234567";
     for (auto& c : cfg.KeypadCode) c = "4321";

@@ -13,48 +13,30 @@
 #include <QStandardPaths>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 #include "demo/session_wait.h"
-#include "hid/qt/qt_main_loop.h"
-#include "hid/virtual_hid_platform.h"
-#include "link/panel_connection.h"
+#include "window_stack.h"
 #include "settings/settings_format.h"
-#include "sim/virtual_panel.h"
 #include "ui/compare_dialog.h"
-#include "ui/device_link_wiring.h"
 #include "ui/history_dialog.h"
 #include "ui/report_dialog.h"
-#include "ui/tform1.h"
 #include "ui/tmain_window.h"
 
 using namespace zarvex;
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, testing::WindowStack {
   Q_OBJECT
 
  private slots:
   void init() {
-    QVERIFY(dir.isValid());
-    QVERIFY(QDir::setCurrent(dir.path()));
-    form = std::make_unique<TForm1>();
-    platform = std::make_unique<hid::VirtualHidPlatform>();
-    loop = std::make_unique<hid::TQtMainLoop>();
-    panel = std::make_unique<sim::VirtualPanel>(*platform);
-    connection = std::make_unique<link::TPanelConnection>(form->Cfg(), *form, *platform, *loop);
-    ConnectDeviceLink(*form, *connection);
-    form->FormCreate();
+    QVERIFY(Start());
     window = std::make_unique<TMainWindow>(*form, dir.filePath(QStringLiteral("history")));
   }
   void cleanup() {
     window.reset();
-    connection.reset();
-    panel.reset();
-    loop.reset();
-    platform.reset();
-    form.reset();
+    Stop();
     QDir(dir.filePath(QStringLiteral("history"))).removeRecursively();
   }
 
@@ -161,12 +143,6 @@ class MainWindowTest : public QObject {
   }
 
  private:
-  QTemporaryDir dir;
-  std::unique_ptr<TForm1> form;
-  std::unique_ptr<hid::VirtualHidPlatform> platform;
-  std::unique_ptr<hid::TQtMainLoop> loop;
-  std::unique_ptr<sim::VirtualPanel> panel;
-  std::unique_ptr<link::TPanelConnection> connection;
   std::unique_ptr<TMainWindow> window;
 };
 

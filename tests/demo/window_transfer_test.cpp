@@ -4,44 +4,23 @@
 
 #include <QLabel>
 #include <QProgressBar>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 #include "demo/session_wait.h"
-#include "hid/qt/qt_main_loop.h"
-#include "hid/virtual_hid_platform.h"
-#include "link/panel_connection.h"
-#include "sim/virtual_panel.h"
-#include "ui/device_link_wiring.h"
-#include "ui/tform1.h"
+#include "window_stack.h"
 
 using namespace zarvex;
 
-class WindowTransferTest : public QObject {
+class WindowTransferTest : public QObject, testing::WindowStack {
   Q_OBJECT
 
  private slots:
   void init() {
-    QVERIFY(dir.isValid());
-    QVERIFY(QDir::setCurrent(dir.path()));
-    form = std::make_unique<TForm1>();
-    platform = std::make_unique<hid::VirtualHidPlatform>();
-    loop = std::make_unique<hid::TQtMainLoop>();
-    panel = std::make_unique<sim::VirtualPanel>(*platform);
-    connection = std::make_unique<link::TPanelConnection>(form->Cfg(), *form, *platform, *loop);
-    ConnectDeviceLink(*form, *connection);
-    form->FormCreate();
+    QVERIFY(Start());
     panel->Plug(sim::PanelKind::First);
     QVERIFY(demo::WaitFor([this] { return form->Cfg().FirmwareVersion != 0; }, 5000));
   }
-  void cleanup() {
-    connection.reset();
-    panel.reset();
-    loop.reset();
-    platform.reset();
-    form.reset();
-  }
+  void cleanup() { Stop(); }
 
   void completeWriteSaysWrittenWithoutWarning() {
     form->ButtonWriteClick();
@@ -77,13 +56,6 @@ class WindowTransferTest : public QObject {
     QCOMPARE(form->TransferWarning(), QString());
   }
 
- private:
-  QTemporaryDir dir;
-  std::unique_ptr<TForm1> form;
-  std::unique_ptr<hid::VirtualHidPlatform> platform;
-  std::unique_ptr<hid::TQtMainLoop> loop;
-  std::unique_ptr<sim::VirtualPanel> panel;
-  std::unique_ptr<link::TPanelConnection> connection;
 };
 
 QTEST_MAIN(WindowTransferTest)

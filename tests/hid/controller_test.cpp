@@ -121,9 +121,9 @@ TEST_F(ScanTest, ChangeArrivingDuringAScanIsScannedForAfterIt) {
 // device must then be offered again, now that it opens read-write.
 TEST_F(ScanTest, ADeviceThatGainsReadWriteAccessCountsAsAChange) {
   StartController();
-  auto spec = PanelSpec(kPanel);
-  spec.readWriteAccess = false;
-  const auto id = platform.Plug(spec, &behaviour);
+  auto locked = PanelSpec(kPanel);
+  locked.readWriteAccess = false;
+  const auto id = platform.Plug(locked, &behaviour);
   Settle();
   ASSERT_EQ(controller->Count(), 1);
   EXPECT_FALSE(controller->At(0).ReadWriteAccess());
