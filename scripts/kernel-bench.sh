@@ -3,12 +3,17 @@
 # a USB HID gadget (dummy_hcd, configfs, usb_f_hid) and runs, inside it, the
 # HID layer and device link against the real hidraw node, the window through
 # a whole session under Xvfb, and the transfer benchmark.
-#   bash scripts/kernel-bench.sh [build directory, default build-test]
+#   bash scripts/kernel-bench.sh [--crash] [build directory, default build-test]
+#   ZARVEX_KERNEL_PACKAGE=linux-image-6.1.0-50-amd64 picks another kernel.
 # Needs the build directory built; installs what it needs; fails loudly.
+# A kernel oops ends the guest at once (oops=panic) and is reported as a
+# crash; --crash makes the guest oops on purpose, to prove that path.
 # Results (test log, screenshots, figures) go to <build>/kernel-results.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
+crash=0
+[ "${1:-}" = --crash ] && { crash=1; shift; }
 build=$(realpath "${1:-build-test}")
 die() { echo "kernel-bench: $*" >&2; exit 1; }
 for program in kernel_tests kernel_window_session; do
@@ -18,7 +23,8 @@ bash scripts/install-deps.sh kernel >/dev/null
 
 # The kernel: the one package linux-image-amd64 depends on, unpacked once.
 cache=/var/tmp/zarvex-kernel
-package=$(apt-cache depends linux-image-amd64 | sed -n 's/^ *Depends: \(linux-image-[0-9].*\)/\1/p' | head -1)
+package=${ZARVEX_KERNEL_PACKAGE:-$(apt-cache depends linux-image-amd64 |
+  sed -n 's/^ *Depends: \(linux-image-[0-9].*\)/\1/p' | head -1)}
 [ -n "$package" ] || die "apt-cache knows no linux-image-amd64"
 tree=$cache/$package
 if [ ! -d "$tree/lib/modules" ]; then
@@ -28,6 +34,11 @@ if [ ! -d "$tree/lib/modules" ]; then
   rm -rf "$tree.partial" && dpkg -x "$cache/$package"_*.deb "$tree.partial" && mv "$tree.partial" "$tree"
 fi
 version=$(ls "$tree/lib/modules")
+debian_version=$(sed -n 's/^Version: //p' "$tree.version" 2>/dev/null || true)
+if [ -z "$debian_version" ]; then
+  debian_version=$(dpkg-deb -f "$cache/$package"_*.deb Version 2>/dev/null || echo unknown)
+  echo "Version: $debian_version" > "$tree.version"
+fi
 depmod -b "$tree" "$version"
 
 # The initramfs: busybox, the modules in dependency order, the init script.
@@ -68,18 +79,27 @@ done
 (cd "$root" && find . | cpio -o -H newc --quiet | gzip -1) > "$work/initrd.gz"
 
 results=$build/kernel-results
+[ "$crash" = 1 ] && results=$build/kernel-results-crash
 rm -rf "$results" && mkdir -p "$results"
 chmod 777 "$results"
 accel=tcg
-echo "kernel-bench: booting $version under QEMU ($accel)"
+echo "kernel-bench: booting $package ($debian_version) under QEMU ($accel)"
 start=$(date +%s)
-timeout 900 qemu-system-x86_64 -accel "$accel" -m 2048 -smp 2 -nographic -no-reboot \
+# oops=panic with panic=-1 and -no-reboot: a kernel bug ends QEMU at once
+# instead of leaving the guest in soft lockups until the time limit.
+timeout 840 qemu-system-x86_64 -accel "$accel" -m 2048 -smp 2 -nographic -no-reboot \
   -kernel "$tree/boot/vmlinuz-$version" -initrd "$work/initrd.gz" \
-  -append "console=ttyS0 panic=-1 quiet zarvex.results=$results zarvex.script=$repo/tests/kernel/guest-run.sh zarvex.build=$build" \
+  -append "console=ttyS0 oops=panic panic=-1 softlockup_panic=1 quiet zarvex.crash=$crash zarvex.results=$results zarvex.script=$repo/tests/kernel/guest-run.sh zarvex.build=$build" \
   -virtfs local,path=/,mount_tag=host,readonly=on,security_model=none,multidevs=remap \
   -virtfs local,path="$results",mount_tag=results,security_model=none \
   > "$results/console.log" 2>&1 || true
 echo "kernel-bench: guest ran $(( $(date +%s) - start )) s"
+oops="BUG|Oops|corruption|general protection fault|Kernel panic|soft lockup"
+if grep -qE "$oops" "$results/console.log"; then
+  echo "kernel-bench: first lines of the trace:" >&2
+  sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g; s/^\x1bc//' "$results/console.log" | grep -m1 -A24 -E "$oops" >&2
+  die "the guest kernel crashed ($package, $debian_version, $version)"
+fi
 [ -f "$results/exit-code" ] || { tail -40 "$results/console.log"; die "the guest ended without a result"; }
 cat "$results/bench.log" 2>/dev/null || true
 code=$(cat "$results/exit-code")

@@ -34,9 +34,27 @@ std::vector<std::chrono::steady_clock::time_point> GadgetPanel::WriteTimes() con
 }
 
 int GadgetPanel::OpenNode() {
+  if (detached_) {
+    if (fd_ >= 0) {
+      std::lock_guard lock(writeMutex_);
+      close(fd_);
+      fd_ = -1;
+    }
+    return -1;
+  }
   if (fd_ < 0) fd_ = open(path_.c_str(), O_RDWR | O_CLOEXEC);
   return fd_;
 }
+
+void GadgetPanel::Detach() {
+  detached_ = true;
+  // Serve owns the descriptor; it closes it within one poll slice.
+  while (fd_ >= 0 && thread_.joinable() && !stop_) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+void GadgetPanel::Attach() { detached_ = false; }
 
 bool GadgetPanel::Send(const Report& report) {
   std::lock_guard lock(writeMutex_);

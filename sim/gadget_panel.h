@@ -2,7 +2,8 @@
 // The simulated panel behind a USB HID gadget (Linux usb_f_hid): it reads
 // each output report the host sends from /dev/hidgN, report ID first, lets
 // the panel model answer, and writes the answers back as input reports.
-// The node is reopened when the gadget is unbound and bound again.
+// Before the gadget is unbound, Detach closes the node: the kernel's gadget
+// HID function must not be unbound or rebound under an open file.
 
 #include <atomic>
 #include <chrono>
@@ -28,6 +29,9 @@ class GadgetPanel {
   void Plug(PanelKind kind, int firmwareVersion);
   // Runs `action` on the model under the lock (set values, arm faults).
   void WithModel(const std::function<void(PanelModel&)>& action);
+  // Closes the node and keeps it closed until Attach; returns once closed.
+  void Detach();
+  void Attach();
   // Sends a report the host did not ask for (report ID first).
   bool Send(const Report& report);
   // When each of the last answers was written, for latency figures.
@@ -42,6 +46,7 @@ class GadgetPanel {
   std::optional<PanelModel> model_;
   std::vector<std::chrono::steady_clock::time_point> writeTimes_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> detached_{false};
   std::atomic<int> fd_{-1};
   std::mutex writeMutex_;
   std::thread thread_;

@@ -10,6 +10,11 @@ log() { echo "$*" | tee -a "$results/bench.log"; }
 # udev first, so the HID layer's monitor sees events after the rules ran.
 /lib/systemd/systemd-udevd --daemon || { log "udevd did not start"; exit 1; }
 status=0
+if grep -q "zarvex.crash=1" /proc/cmdline; then
+  log "crashing the kernel on purpose"
+  sync
+  echo c > /proc/sysrq-trigger
+fi
 log "kernel $(uname -r), controllers: $(ls /sys/class/udc | tr '\n' ' ')"
 
 "$build/tests/kernel/kernel_tests" --gtest_output="xml:$results/kernel_tests.xml" \
