@@ -10,6 +10,29 @@
 
 namespace zarvex::hid {
 
+namespace {
+std::atomic<void (*)()> pauseBeforeWait{nullptr};
+}
+
+void THidDeviceReadThread::SetPauseBeforeWait(void (*pause)()) { pauseBeforeWait = pause; }
+
+template <class Ready>
+void THidDeviceReadThread::WaitOnQueue(std::unique_lock<std::mutex>& lock, Ready ready) {
+  queueChanged_.wait(lock, [&] {
+    if (ready()) return true;
+    if (auto pause = pauseBeforeWait.load()) pause();
+    return false;
+  });
+}
+
+void THidDeviceReadThread::RequestStop() {
+  {
+    std::lock_guard lock(queueMutex_);
+    stop_ = true;
+  }
+  queueChanged_.notify_all();
+}
+
 THidDeviceReadThread::THidDeviceReadThread(THidDevice& device, THidMainLoop& loop,
                                            uint16_t inputReportByteLength)
     : device_(device),
@@ -19,13 +42,12 @@ THidDeviceReadThread::THidDeviceReadThread(THidDevice& device, THidMainLoop& loo
 
 THidDeviceReadThread::~THidDeviceReadThread() {
   if (drain_.joinable()) {
-    stop_ = true;
-    queueChanged_.notify_all();
+    RequestStop();
     drain_.join();
   }
   if (thread_.joinable()) {
     // Only reached when Stop was skipped; never leave a thread running on a dead object.
-    stop_ = true;
+    RequestStop();
     handOff_->ServeUntilFinished();
     thread_.join();
   }
@@ -38,9 +60,8 @@ void THidDeviceReadThread::Start() {
 
 void THidDeviceReadThread::Stop(std::unique_ptr<THidDeviceReadThread> self) {
   if (!self) return;
-  self->stop_ = true;
+  self->RequestStop();
   self->device_.CancelRead();
-  self->queueChanged_.notify_all();
   // Drain never waits for the main thread, so it can be joined from here,
   // even from inside a handler, and must be before the device may go.
   if (self->drain_.joinable()) self->drain_.join();
@@ -64,7 +85,7 @@ void THidDeviceReadThread::Put(Taken taken) {
     std::unique_lock lock(queueMutex_);
     // A main thread this far behind is not coming back soon; wait for it
     // rather than hold without limit.
-    queueChanged_.wait(lock, [this] { return stop_ || queue_.size() < kQueueLimit; });
+    WaitOnQueue(lock, [this] { return stop_ || queue_.size() < kQueueLimit; });
     queue_.push_back(std::move(taken));
   }
   queueChanged_.notify_all();
@@ -72,7 +93,7 @@ void THidDeviceReadThread::Put(Taken taken) {
 
 void THidDeviceReadThread::WaitUntilDelivered() {
   std::unique_lock lock(queueMutex_);
-  queueChanged_.wait(lock, [this] { return stop_ || queue_.empty(); });
+  WaitOnQueue(lock, [this] { return stop_ || queue_.empty(); });
 }
 
 void THidDeviceReadThread::Drain() {
@@ -112,7 +133,7 @@ void THidDeviceReadThread::Body() {
     Taken taken;
     {
       std::unique_lock lock(queueMutex_);
-      queueChanged_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+      WaitOnQueue(lock, [this] { return stop_ || !queue_.empty(); });
       if (stop_) break;
       taken = std::move(queue_.front());
       queue_.pop_front();
@@ -139,8 +160,7 @@ void THidDeviceReadThread::Body() {
   }
   // A handler that threw ends the reading; the device is not touched again
   // here, as a handler may have checked it in.
-  stop_ = true;
-  queueChanged_.notify_all();
+  RequestStop();
   handOff_->MarkFinished();
 }
 

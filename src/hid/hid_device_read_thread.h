@@ -38,6 +38,10 @@ class THidDeviceReadThread {
   // and *self (which must own this object) is released there.
   static void Stop(std::unique_ptr<THidDeviceReadThread> self);
 
+  // Tests only: runs just before a thread sleeps on its queue, under the
+  // queue's lock, to widen the window in which a wake-up could be lost.
+  static void SetPauseBeforeWait(void (*pause)());
+
  private:
   // A report read, or a read that could not start (bytes empty, error set).
   struct Taken {
@@ -51,6 +55,10 @@ class THidDeviceReadThread {
   void Put(Taken taken);
   // Drain: until what it queued has been handed over (or a stop).
   void WaitUntilDelivered();
+  // Sets the stop flag under the queue's lock, so no waiter misses it.
+  void RequestStop();
+  template <class Ready>
+  void WaitOnQueue(std::unique_lock<std::mutex>& lock, Ready ready);
 
   THidDevice& device_;
   std::shared_ptr<THidHandOff> handOff_;

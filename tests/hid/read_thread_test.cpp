@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <functional>
 #include <thread>
 
+#include "hid/hid_device_read_thread.h"
 #include "hid_test_support.h"
 
 namespace zarvex::hid::test {
@@ -173,6 +175,32 @@ TEST_F(ReadThreadTest, CheckInFromInsideTheDataHandlerDoesNotDeadlock) {
   // The fresh object reads again once checked out.
   held = controller->CheckOutAt(0);
   ASSERT_TRUE(held && held->Reading());
+}
+
+// A stop that lands while a thread has found nothing to do but has not yet
+// slept must still wake it: the pause holds that window open 30 ms.
+std::atomic<int> pausesTaken{0};
+void PauseBeforeWait() {
+  ++pausesTaken;
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+}
+
+TEST_F(ReadThreadTest, AStopBetweenTheThreadsCheckAndItsSleepIsNotLost) {
+  THidDeviceReadThread::SetPauseBeforeWait(PauseBeforeWait);
+  for (int round = 0; round < 3; ++round) {
+    pausesTaken = 0;
+    held->SetDataHandler(Recorder());
+    ASSERT_TRUE(WaitUntil([] { return pausesTaken > 0; }));
+    held->SetDataHandler(nullptr);  // hung here when the wake-up was lost
+    EXPECT_FALSE(held->Reading());
+  }
+  // And a check-in from the same window.
+  held->SetDataHandler(Recorder());
+  pausesTaken = 0;
+  ASSERT_TRUE(WaitUntil([] { return pausesTaken > 0; }));
+  held.reset();
+  THidDeviceReadThread::SetPauseBeforeWait(nullptr);
+  EXPECT_FALSE(controller->At(0).CheckedOut());
 }
 
 TEST_F(ReadThreadTest, RepliesSentFromInsideTheWriteArriveThroughTheReader) {
