@@ -18,6 +18,11 @@ PanelAnswer PanelModel::HandleOutputReport(const Report& report) {
     unplugged_ = true;
     return {{}, true};
   }
+  if (silenceCountdown_ && --*silenceCountdown_ == 0) {
+    silenceCountdown_.reset();
+    silent_ = true;
+  }
+  if (silent_) return {};
   const auto request = ParseHostReport(report);
   if (!request) return {};
   auto answer = Answer(*request);
@@ -178,8 +183,12 @@ void PanelModel::UnplugAfterRequests(int n) {
   unplugCountdown_ = n;
 }
 
+void PanelModel::FallSilentAfterRequests(int n) { silenceCountdown_ = n < 1 ? 1 : n; }
+
 void PanelModel::Replug() {
   unplugged_ = false;
+  silent_ = false;
+  silenceCountdown_.reset();
   unplugCountdown_.reset();
 }
 

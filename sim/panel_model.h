@@ -61,6 +61,9 @@ class PanelModel {
   // The n-th output report from now (n >= 1) is not answered: the panel is
   // pulled out instead, and ignores everything until Replug.
   void UnplugAfterRequests(int n);
+  // From the n-th output report on (n >= 1) the panel stays plugged in but
+  // answers nothing, until Replug.
+  void FallSilentAfterRequests(int n);
   // A worn memory cell: writes of this parameter are acknowledged, but the
   // panel keeps the value it had. Stays until the panel is plugged anew.
   void KeepParameter(int parameter) { stuckParameters_.insert(parameter); }
@@ -104,6 +107,8 @@ class PanelModel {
   std::deque<AnswerFault> faults_;
   std::vector<Report> held_;
   std::optional<int> unplugCountdown_;
+  std::optional<int> silenceCountdown_;
+  bool silent_ = false;
   std::set<int> stuckParameters_;
   bool unplugged_ = false;
   std::vector<Report> received_;

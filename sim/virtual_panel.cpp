@@ -117,6 +117,10 @@ void VirtualPanel::UnplugAfterRequests(int n) {
   Run([&](PanelModel& m) { m.UnplugAfterRequests(n); return std::vector<Report>{}; });
 }
 
+void VirtualPanel::FallSilentAfterRequests(int n) {
+  Run([&](PanelModel& m) { m.FallSilentAfterRequests(n); return std::vector<Report>{}; });
+}
+
 void VirtualPanel::KeepParameter(int parameter) {
   Run([&](PanelModel& m) { m.KeepParameter(parameter); return std::vector<Report>{}; });
 }

@@ -50,6 +50,7 @@ class VirtualPanel final : public hid::VirtualDeviceBehaviour {
   void LengthenNextAnswer(std::size_t length);
   void MalformNextAnswer(Malformation malformation);
   void UnplugAfterRequests(int n);
+  void FallSilentAfterRequests(int n);
   void KeepParameter(int parameter);
   // Any report at all, on demand (see Shortened, Lengthened, Malformed).
   void SendReport(Report report);

@@ -28,6 +28,17 @@ struct Arguments {
   std::string error;
 };
 
+// A whole number in [lo, hi], digits only.
+bool NumberIn(const std::string& text, int lo, int hi, int& value) {
+  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  value = std::stoi(text);
+  return value >= lo && value <= hi;
+}
+
+constexpr int kMaxPanels = 100000;
+
 Arguments Parse(const std::vector<std::string>& args) {
   Arguments a;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -49,9 +60,9 @@ Arguments Parse(const std::vector<std::string>& args) {
     else if (name == "--panels") {
       std::string n;
       value(n);
-      a.panels = n.find_first_not_of("0123456789") == std::string::npos && !n.empty()
-                     ? std::stoi(n) : -1;
-      if (a.panels < 0) a.error = "--panels ждёт число";
+      if (!NumberIn(n, 0, kMaxPanels, a.panels)) {
+        a.error = "--panels ждёт число от 0 до " + std::to_string(kMaxPanels);
+      }
     } else if (arg == "--json") a.json = true;
     else if (arg == "--verify") a.verify = true;
     else if (arg == "--help" || arg == "-h") a.help = true;
@@ -60,15 +71,6 @@ Arguments Parse(const std::vector<std::string>& args) {
     else a.words.push_back(arg);
   }
   return a;
-}
-
-// A whole number in [lo, hi], digits only.
-bool NumberIn(const std::string& text, int lo, int hi, int& value) {
-  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) {
-    return false;
-  }
-  value = std::stoi(text);
-  return value >= lo && value <= hi;
 }
 
 class Command {
@@ -131,6 +133,7 @@ std::unique_ptr<TPanelSession> Command::Session(const std::string& path) {
   auto s = std::make_unique<TPanelSession>(platform_, path, env_.pace);
   s->silenceLimitMs = env_.silenceLimitMs;
   s->pairingWaitMs = env_.pairingWaitMs;
+  s->interrupted = env_.interrupted;
   s->OnProgress([this](const std::string& text) {
     env_.err << ProgressLine(text, env_.errIsTerminal) << std::flush;
     progressShown_ = true;
@@ -408,6 +411,7 @@ int Command::Provision() {
   env_.err << "Ожидание панелей; Ctrl+C — закончить.\n";
   std::set<std::string> seen;  // plugs already handled
   int handled = 0, failed = 0;
+  bool cut = false, logFailed = false;
   while (a_.panels == 0 || handled < a_.panels) {
     if (env_.interrupted && *env_.interrupted) break;
     const PanelNode* next = nullptr;
@@ -441,10 +445,23 @@ int Command::Provision() {
     const std::string line = Now() + "\t" + next->path + "\t" + model + "\t" + version + "\t" +
                              (panelCode == kOk ? "ГОТОВО: " : "ОШИБКА: ") + result;
     env_.out << line << std::endl;
-    if (log) log << line << std::endl;
+    if (!a_.log.empty() && !logFailed) {
+      log << line << std::endl;
+      if (!log) {
+        logFailed = true;
+        env_.err << "Не удалось записать журнал " << a_.log
+                 << " (диск заполнен?); дальнейшие строки только на экране\n";
+      }
+    }
+    if (panelCode == kInterrupted) {
+      cut = true;
+      break;
+    }
   }
   env_.err << "Панелей: " << handled << ", с ошибкой: " << failed << "\n";
-  return failed == 0 ? kOk : kPanelError;
+  if (cut) return kInterrupted;
+  if (failed != 0) return kPanelError;
+  return logFailed ? kFileError : kOk;
 }
 
 int Command::Run() {

@@ -14,7 +14,8 @@ struct CliEnvironment {
   std::ostream& out;
   std::ostream& err;
   bool errIsTerminal = false;  // progress as a bar instead of lines
-  // Set from a signal handler: provisioning stops after the current panel.
+  // Set from a signal handler: the command ends at once; a transfer under
+  // way is told as cut (exit 130).
   const std::atomic<bool>* interrupted = nullptr;
   link::THeadlessDriver::Pace pace = link::THeadlessDriver::Pace::RealTime;
   // Tests shorten the waits.

@@ -1,6 +1,7 @@
 #include "cli/panel_session.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "protocol/transfer_status.h"
 #include "settings/installer_units.h"
@@ -49,6 +50,9 @@ TPanelSession::TPanelSession(hid::THidPlatform& platform, const std::string& dev
     return path_.empty() || device.DevicePath() == path_;
   });
   view_.onTransferStatus = [this](const protocol::TransferStatusText& status) {
+    if (StartsWith(status.text, "Чтение: ") || StartsWith(status.text, "Запись: ")) {
+      lastProgress_ = status.text;
+    }
     if (progress_ && !status.text.empty()) progress_(status.text);
   };
 }
@@ -62,8 +66,12 @@ std::string TPanelSession::Model() const {
 
 int TPanelSession::Connect() {
   protocol::DeviceLink& link = connection_.Link();
-  driver_.RunUntil([&] { return !view_.deviceVersion.empty() || view_.status == kNoAccessStatus; },
-                   kConnectWaitMs);
+  driver_.RunUntil(
+      [&] {
+        return !view_.deviceVersion.empty() || view_.status == kNoAccessStatus || Interrupted();
+      },
+      kConnectWaitMs);
+  if (Interrupted()) return Cut();
   if (view_.status == kNoAccessStatus) {
     std::string node = path_;
     for (const PanelNode& p : FindPanels(platform_)) {
@@ -85,40 +93,56 @@ int TPanelSession::Connect() {
   return kOk;
 }
 
+int TPanelSession::Cut() {
+  if (StartsWith(lastProgress_, "Запись: ")) {
+    message_ = "Запись прервана: записано " + lastProgress_.substr(std::strlen("Запись: "));
+  } else if (StartsWith(lastProgress_, "Чтение: ")) {
+    message_ = "Чтение прервано: " + lastProgress_.substr(std::strlen("Чтение: "));
+  } else {
+    message_ = "Прервано";
+  }
+  return kInterrupted;
+}
+
 int TPanelSession::RunTransfer(const std::function<bool()>& complete) {
   const protocol::DeviceLink& link = connection_.Link();
   const protocol::TransferStatusText& shown = view_.transfer;
+  lastProgress_.clear();
+  auto cut = [&] {
+    return StartsWith(shown.text, "Чтение прервано") || StartsWith(shown.text, "Запись прервана");
+  };
   int64_t silentSince = -1;
   for (;;) {
-    bool over = false;
+    // Once silence is noticed, the slices run on (the clock must move for
+    // the limit to arrive) until it ends or the limit is reached.
+    const bool silent = silentSince >= 0;
     driver_.RunUntil(
         [&] {
-          over = complete() || !link.PanelHeld() || StartsWith(shown.text, "Чтение прервано") ||
-                 StartsWith(shown.text, "Запись прервана") || shown.alarm;
-          return over;
+          return complete() || !link.PanelHeld() || cut() || Interrupted() || shown.alarm != silent;
         },
         kSliceMs);
     if (complete()) {
       message_ = shown.text;
       return kOk;
     }
+    if (Interrupted()) return Cut();
     if (!link.PanelHeld()) {
       message_ = "Панель отключена. " + shown.text;
       return kPanelError;
     }
-    if (shown.alarm) {
-      // The status turns red after a second; a second more and we give up.
-      if (silentSince < 0) silentSince = driver_.Now();
-      if (driver_.Now() - silentSince >= silenceLimitMs - protocol::TransferStatus::kAnswerTimeoutMs) {
-        message_ = shown.text;
-        return kNoAnswer;
-      }
-      continue;
-    }
-    silentSince = -1;
-    if (over) {
+    if (cut()) {
       message_ = shown.text;
       return kPanelError;
+    }
+    if (!shown.alarm) {
+      silentSince = -1;
+      continue;
+    }
+    // The status turns red after a second; a second more and we give up.
+    if (silentSince < 0) silentSince = driver_.Now();
+    if (driver_.Now() - silentSince >= silenceLimitMs - protocol::TransferStatus::kAnswerTimeoutMs) {
+      message_ = shown.text;
+      return kNoAnswer;
     }
   }
 }
@@ -167,10 +191,15 @@ int TPanelSession::WirelessCommand(const std::function<void(protocol::DeviceLink
   if (answered != kOk || !pairing) return answered;
   const bool paired = driver_.RunUntil(
       [&] {
-        return std::find(view_.messages.begin() + static_cast<long>(messagesBefore),
+        return Interrupted() ||
+               std::find(view_.messages.begin() + static_cast<long>(messagesBefore),
                          view_.messages.end(), "Код сохранен") != view_.messages.end();
       },
       pairingWaitMs);
+  if (Interrupted()) {
+    message_ = "Прервано: устройство не сопряжено";
+    return kInterrupted;
+  }
   if (paired) {
     message_ = "Код сохранен";
     return kOk;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,6 +25,7 @@ enum Exit : int {
   kNoAnswer = 5,
   kMismatch = 6,
   kFileError = 7,
+  kInterrupted = 130,  // Ctrl+C or SIGTERM
 };
 
 inline constexpr const char* kPanelProduct = "ZARVEX - ZX4110";
@@ -75,12 +77,16 @@ class TPanelSession {
   // pairing waits for the device; tests shorten them.
   int64_t silenceLimitMs = 2000;
   int64_t pairingWaitMs = 60000;
+  // Set from a signal handler: whatever runs ends at once, told as cut.
+  const std::atomic<bool>* interrupted = nullptr;
 
  private:
   // Runs until the transfer ends: kOk when `complete` held, otherwise the
   // exit code for an interruption, an unplug or a panel gone silent.
   int RunTransfer(const std::function<bool()>& complete);
   int AwaitAnswer();
+  bool Interrupted() const { return interrupted != nullptr && interrupted->load(); }
+  int Cut();  // the interrupted operation's message and exit code
 
   hid::THidPlatform& platform_;
   std::string path_;
@@ -92,6 +98,7 @@ class TPanelSession {
   int32_t version_ = 0;
   std::string message_;
   std::function<void(const std::string&)> progress_;
+  std::string lastProgress_;  // the last "Чтение: …" or "Запись: …"
 };
 
 }  // namespace zarvex::cli

@@ -187,6 +187,58 @@ TEST_F(CliTest, InterruptedWriteIsReportedWithItsCount) {
   EXPECT_NE(r.err.find("Запись прервана: записано 20 из 56"), std::string::npos) << r.err;
 }
 
+TEST_F(CliTest, APanelFallingSilentInTheMiddleEndsTheCommandWithExit5) {
+  // At the fast pace the clock moves only with ticks: these hung before.
+  panel.Plug(sim::PanelKind::First);
+  panel.FallSilentAfterRequests(3 + 20);
+  const Result read = Run({"read"});
+  EXPECT_EQ(read.code, kNoAnswer);
+  EXPECT_NE(read.err.find("Панель не отвечает (параметр"), std::string::npos) << read.err;
+
+  panel.Plug(sim::PanelKind::First);
+  panel.FallSilentAfterRequests(3 + 30);
+  const Result write = Run({"write", SiteFile()});
+  EXPECT_EQ(write.code, kNoAnswer);
+  EXPECT_EQ(write.err.find("Конфигурация записана"), std::string::npos) << write.err;
+}
+
+// Sets the stop flag, as Ctrl+C does, once the panel has had a report that `asked` picks.
+std::thread InterruptWhen(sim::VirtualPanel& panel, std::atomic<bool>& stop,
+                          std::function<bool(const sim::Report&)> asked) {
+  return std::thread([&panel, &stop, asked] {
+    for (;;) {
+      const auto reports = panel.ReceivedReports();
+      if (std::any_of(reports.begin(), reports.end(), asked)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    stop = true;
+  });
+}
+
+TEST_F(CliTest, CtrlCEndsAWriteAsCutAndAPairingWaitAtOnce) {
+  panel.Plug(sim::PanelKind::First);
+  const std::string site = SiteFile();
+  // The tenth write step sent, and held unanswered so the write is still under way.
+  panel.FallSilentAfterRequests(3 + 10);
+  std::thread ctrlC = InterruptWhen(
+      panel, stop, [](const sim::Report& r) { return r.size() > 4 && r[3] == 0x10 && r[4] == 10; });
+  const Result write = Run({"write", site});
+  ctrlC.join();
+  EXPECT_EQ(write.code, kInterrupted);
+  EXPECT_NE(write.err.find("Запись прервана: записано 10 из 56"), std::string::npos) << write.err;
+  EXPECT_EQ(write.err.find("Конфигурация записана"), std::string::npos) << write.err;
+
+  stop = false;
+  panel.Plug(sim::PanelKind::Second);
+  // The pairing request sent; nobody presses the button.
+  ctrlC = InterruptWhen(
+      panel, stop, [](const sim::Report& r) { return r.size() > 4 && r[3] == 0x10 && r[4] == 0xE6; });
+  const Result pairing = Run({"wireless", "pair-fob", "4"});
+  ctrlC.join();
+  EXPECT_EQ(pairing.code, kInterrupted) << pairing.err;
+  EXPECT_NE(pairing.err.find("Прервано"), std::string::npos) << pairing.err;
+}
+
 TEST_F(CliTest, KeysOnTheFirstModelAndRefusedOnTheSecond) {
   panel.Plug(sim::PanelKind::First);
   panel.WithModel([](sim::PanelModel& m) {
@@ -246,6 +298,19 @@ TEST_F(CliTest, SeveralPanelsNeedADevice) {
   const Result chosen = Run({"--device", node, "read", "--json"});
   EXPECT_EQ(chosen.code, kOk) << chosen.err;
   EXPECT_NE(chosen.out.find("\"raw\": \"520\""), std::string::npos);
+}
+
+TEST_F(CliTest, AHugePanelCountIsAUsageErrorAndALogThatCannotBeWrittenIsTold) {
+  const std::string site = SiteFile();
+  const Result huge = Run({"provision", site, "--panels", "99999999999"});
+  EXPECT_EQ(huge.code, kUsage);
+  EXPECT_NE(huge.err.find("--panels"), std::string::npos);
+
+  panel.Plug(sim::PanelKind::First);
+  const Result full = Run({"provision", site, "--log", "/dev/full", "--panels", "1"});
+  EXPECT_EQ(full.code, kFileError);
+  EXPECT_NE(full.err.find("Не удалось записать журнал /dev/full"), std::string::npos) << full.err;
+  EXPECT_NE(full.out.find("ГОТОВО"), std::string::npos) << full.out;  // the line still shown
 }
 
 TEST_F(CliTest, ProvisionTwoPanelsInARowAndGoesOnAfterAFailure) {
