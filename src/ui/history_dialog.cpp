@@ -70,7 +70,15 @@ THistoryDialog::THistoryDialog(TMainWindow& main) : QDialog(&main), main_(main) 
 }
 
 void THistoryDialog::Fill() {
-  snapshots_ = main_.History().List();
+  try {
+    snapshots_ = main_.History().List();
+  } catch (const SettingsFileError& e) {
+    snapshots_.clear();
+    table_->setRowCount(0);
+    QMessageBox::warning(this, windowTitle(),
+                         QStringLiteral("Не удалось прочитать историю: ") + QString::fromStdString(e.what()));
+    return;
+  }
   table_->setRowCount(static_cast<int>(snapshots_.size()));
   const TCFG window = main_.Form().CollectedCopy();
   std::vector<QString> notes(snapshots_.size());

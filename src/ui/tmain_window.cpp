@@ -26,7 +26,7 @@ TMainWindow::TMainWindow(TForm1& form, QString historyDirectory) : form_(form) {
     historyDirectory =
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/history");
   }
-  history_ = std::make_unique<report::ConfigHistory>(QFile::encodeName(historyDirectory).toStdString());
+  history_ = std::make_unique<report::ConfigHistory>(historyDirectory.toStdString());
   setCentralWidget(&form_);  // resets the form's own window flags: it is the client area now
   BuildMenus();
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -130,13 +130,18 @@ QAction* TMainWindow::Action(const QString& objectName) const {
 }
 
 void TMainWindow::StoreSnapshot(report::Snapshot::Kind kind, const TCFG& cfg) {
+  QString failure;
+  // Runs inside slots of the transfer: nothing may escape into the event loop.
   try {
     history_->Store(kind, cfg, std::time(nullptr));
-  } catch (const SettingsFileError& error) {
+  } catch (const std::exception& error) {
+    failure = QString::fromStdString(error.what());
+  }
+  if (!failure.isEmpty()) {
     // Told, but the transfer goes on: a missing backup is no reason to stop.
     auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
                                 QStringLiteral("Не удалось сохранить снимок конфигурации в истории: ") +
-                                    QString::fromStdString(error.what()),
+                                    failure,
                                 QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("HistoryFailure"));
     box->setAttribute(Qt::WA_DeleteOnClose);
