@@ -303,7 +303,7 @@ class ScriptedSession {
     compare.show();
     checks_.Check(QTest::qWaitForWindowExposed(&compare), QStringLiteral("compare dialog shown"));
     // Phone 1, the arm delay, loop 2's type and loop 3's name were changed.
-    checks_.Equal(compare.CountText(), QStringLiteral("Отличаются 4 параметров из 56"),
+    checks_.Equal(compare.CountText(), QStringLiteral("Отличаются 4 параметра из 56"),
                   QStringLiteral("compare: four parameters changed since the read"));
     checks_.Check(compare.grab().save(screenshots_.Directory() + QStringLiteral("/compare-dialog.png")),
                   QStringLiteral("compare dialog screenshot saved"));

@@ -11,9 +11,11 @@
 #include "cli/cli_help.h"
 #include "cli/cli_output.h"
 #include "cli/panel_session.h"
+#include "report/panel_compare.h"
 #include "report/settings_compare.h"
 #include "settings/settings_file.h"
 #include "settings/settings_file_error.h"
+#include "settings/settings_format.h"
 
 namespace zarvex::cli {
 
@@ -23,7 +25,7 @@ struct Arguments {
   std::string command;
   std::vector<std::string> words;  // after the command
   std::string device, output, log;
-  bool json = false, verify = false, help = false;
+  bool json = false, verify = false, help = false, all = false, allowShort = false;
   int panels = 0;  // provision: stop after this many; 0 = until interrupted
   std::string error;
 };
@@ -65,6 +67,8 @@ Arguments Parse(const std::vector<std::string>& args) {
       }
     } else if (arg == "--json") a.json = true;
     else if (arg == "--verify") a.verify = true;
+    else if (arg == "--all") a.all = true;
+    else if (arg == "--allow-short") a.allowShort = true;
     else if (arg == "--help" || arg == "-h") a.help = true;
     else if (arg.size() > 1 && arg[0] == '-') a.error = "Неизвестный параметр " + arg;
     else if (a.command.empty()) a.command = arg;
@@ -89,7 +93,10 @@ class Command {
     env_.err << message << "\n";
     return code;
   }
-  bool Load(const std::string& file, TCFG& cfg, int& code);
+  bool Load(const std::string& file, TCFG& cfg, int& code, int* lines = nullptr);
+  // Load for a write: refuses a cut file (unless --allow-short) and a number
+  // the panel cannot hold.
+  bool LoadForWrite(const std::string& file, TCFG& cfg, int& code);
   // Picks the panel to talk to and connects; null with `code` set when none.
   std::unique_ptr<TPanelSession> Open(int& code, const std::string& path = "");
   std::unique_ptr<TPanelSession> Session(const std::string& path);
@@ -119,14 +126,35 @@ class Command {
   bool progressShown_ = false;
 };
 
-bool Command::Load(const std::string& file, TCFG& cfg, int& code) {
+bool Command::Load(const std::string& file, TCFG& cfg, int& code, int* lines) {
   try {
-    LoadSettingsFile(file, cfg);
+    const int read = LoadSettingsFile(file, cfg);
+    if (lines) *lines = read;
     return true;
   } catch (const SettingsFileError& e) {
     code = Fail(kFileError, "Не удалось прочитать файл " + file + ": " + e.what());
     return false;
   }
+}
+
+bool Command::LoadForWrite(const std::string& file, TCFG& cfg, int& code) {
+  int lines = 0;
+  if (!Load(file, cfg, code, &lines)) return false;
+  // Older files may lack the last line; anything shorter is a cut file that
+  // would write zeros and empty texts into the panel.
+  if (lines < kSettingsFileLines - 1 && !a_.allowShort) {
+    code = Fail(kFileError, "Файл " + file + ": " + ShortFileWarning(lines) +
+                                ".\nЗапись отменена; --allow-short записывает файл как есть.");
+    return false;
+  }
+  if (lines < kSettingsFileLines) env_.err << "Файл " << file << ": " << ShortFileWarning(lines) << "\n";
+  if (const auto bad = report::FirstUnwritable(cfg, Utf8)) {
+    code = Fail(kFileError, "Файл " + file + ": «" + bad->field->label + "» (страница «" +
+                                bad->field->page + "») = " + bad->shown +
+                                " — панель не может хранить такое значение; запись отменена.");
+    return false;
+  }
+  return true;
 }
 
 std::unique_ptr<TPanelSession> Command::Session(const std::string& path) {
@@ -236,9 +264,10 @@ int Command::WriteAndVerify(TPanelSession& s, const TCFG& record, std::string& r
     result = "записано, проверка не удалась: " + s.Message();
     return code;
   }
-  report::Comparison c = report::CompareSettings(written, s.Record(), Utf8);
-  std::erase_if(c.differences, [](const report::Difference& d) { return d.field->parameter == 0; });
-  if (c.differences.empty()) {
+  report::Comparison c =
+      report::CompareWithPanel(s.Record(), written, s.FirmwareVersion(), Utf8).comparison;
+  for (report::Difference& d : c.differences) std::swap(d.ours, d.theirs);  // written → read
+  if (c.parametersDiffering == 0) {
     result = "записано и проверено";
     return kOk;
   }
@@ -252,7 +281,7 @@ int Command::Write() {
   if (a_.words.size() != 1) return Usage("нужен один файл");
   TCFG record;
   int code = kOk;
-  if (!Load(a_.words[0], record, code)) return code;
+  if (!LoadForWrite(a_.words[0], record, code)) return code;
   auto s = Open(code);
   if (!s) return code;
   std::string result;
@@ -270,21 +299,30 @@ int Command::Diff() {
   if (!s) return code;
   code = Finish(*s, s->Read());
   if (code != kOk) return code;
-  report::Comparison c = report::CompareSettings(s->Record(), file, Utf8);
-  std::erase_if(c.differences, [](const report::Difference& d) { return d.field->parameter == 0; });
+  // Would `write FILE` change this panel? Only what travels to it counts.
+  const report::PanelComparison pc =
+      report::CompareWithPanel(s->Record(), file, s->FirmwareVersion(), Utf8);
+  const report::Comparison& c = pc.comparison;
   if (a_.json) {
     env_.out << ComparisonJson(c);
   } else {
     env_.out << "панель → файл " << a_.words[0] << "\n" << ComparisonText(c);
+    if (a_.all && !pc.notCarried.empty()) {
+      env_.out << "Не передаются в эту панель (запись их не меняет):\n";
+      for (const report::Difference& d : pc.notCarried) {
+        env_.out << "  " << report::DescribeDifference(d) << "\n";
+      }
+    }
   }
-  return c.differences.empty() ? kOk : kMismatch;
+  return c.parametersDiffering == 0 ? kOk : kMismatch;
 }
 
 int Command::Show() {
   if (a_.words.size() != 1) return Usage("нужен один файл");
   TCFG file;
-  int code = kOk;
-  if (!Load(a_.words[0], file, code)) return code;
+  int code = kOk, lines = 0;
+  if (!Load(a_.words[0], file, code, &lines)) return code;
+  if (lines < kSettingsFileLines) env_.err << "Файл " << a_.words[0] << ": " << ShortFileWarning(lines) << "\n";
   env_.out << (a_.json ? SettingsJson(file) : SettingsTable(file));
   return kOk;
 }
@@ -402,7 +440,7 @@ int Command::Provision() {
   if (a_.words.size() != 1) return Usage("нужен один файл");
   TCFG record;
   int code = kOk;
-  if (!Load(a_.words[0], record, code)) return code;
+  if (!LoadForWrite(a_.words[0], record, code)) return code;
   std::ofstream log;
   if (!a_.log.empty()) {
     log.open(a_.log, std::ios::app);

@@ -2,6 +2,8 @@
 
 #include <bitset>
 
+#include "settings/russian_plural.h"
+
 namespace zarvex::report {
 
 namespace {
@@ -26,7 +28,8 @@ Comparison CompareSettings(const TCFG& ours, const TCFG& theirs, const PanelText
 }
 
 std::string DifferenceCountText(int n) {
-  return "Отличаются " + std::to_string(n) + " параметров из 56";
+  return std::string(PluralOf(n, "Отличается ", "Отличаются ", "Отличаются ")) +
+         Counted(n, "параметр", "параметра", "параметров") + " из 56";
 }
 
 std::string DescribeDifference(const Difference& d) {

@@ -22,7 +22,7 @@ struct Comparison {
 // Every field of SettingsFields() whose value differs between the two.
 Comparison CompareSettings(const TCFG& ours, const TCFG& theirs, const PanelTextDecoder& decode);
 
-// "Отличаются N параметров из 56".
+// "Отличается 1 параметр из 56", "Отличаются 2 параметра из 56"…
 std::string DifferenceCountText(int parametersDiffering);
 
 // One difference in words, e.g. «Задержка входа 1 (сек.): 30 с (301) → 0 с (1)».

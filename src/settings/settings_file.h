@@ -18,9 +18,15 @@ inline constexpr size_t kMaxSettingsFileSize = 1024 * 1024;
 void SaveSettingsFile(const std::string& fileName, const TCFG& cfg,
                       FileOps& ops = SystemFileOps());
 
-// Fills `cfg` from the file. On any failure `cfg` is left exactly as it was;
-// files over kMaxSettingsFileSize are refused before anything is parsed.
-// Throws SettingsFileError with the platform's text or kFileTooLargeText.
-void LoadSettingsFile(const std::string& fileName, TCFG& cfg, FileOps& ops = SystemFileOps());
+// Fills `cfg` from the file and returns how many lines it had (fewer than
+// kSettingsFileLines: the rest read as empty). On any failure `cfg` is left
+// exactly as it was; files over kMaxSettingsFileSize are refused before
+// anything is parsed. Throws SettingsFileError with the platform's text or
+// kFileTooLargeText.
+int LoadSettingsFile(const std::string& fileName, TCFG& cfg, FileOps& ops = SystemFileOps());
+
+// "В файле 12 строк из 61: недостающие значения взяты пустыми" (UTF-8), or
+// empty when the file had every line.
+std::string ShortFileWarning(int lines);
 
 }  // namespace zarvex

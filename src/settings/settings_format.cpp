@@ -98,6 +98,13 @@ std::string FormatSettings(const TCFG& cfg) {
   return writer.Take();
 }
 
+int CountSettingsLines(std::string_view contents) {
+  int lines = 0;
+  for (char c : contents) lines += c == '\n';
+  if (!contents.empty() && contents.back() != '\n') ++lines;
+  return lines;
+}
+
 void ParseSettings(std::string_view contents, TCFG& cfg) {
   LineParser parser(contents);
   ForEachLine(cfg, parser);

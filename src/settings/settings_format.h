@@ -21,4 +21,7 @@ std::string FormatSettings(const TCFG& cfg);
 // grouped arrays) are left as they are. Cannot fail.
 void ParseSettings(std::string_view contents, TCFG& cfg);
 
+// How many lines the contents hold; a last line without its line end counts.
+int CountSettingsLines(std::string_view contents);
+
 }  // namespace zarvex

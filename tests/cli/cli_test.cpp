@@ -13,6 +13,7 @@
 #include "cli/panel_session.h"
 #include "hid/virtual_hid_platform.h"
 #include "settings/settings_file.h"
+#include "settings/installer_units.h"
 #include "settings/settings_format.h"
 #include "sim/virtual_panel.h"
 
@@ -160,7 +161,7 @@ TEST_F(CliTest, WriteAppliesTheCollectRulesAndVerifyCatchesAStuckParameter) {
   panel.KeepParameter(18);  // the panel acknowledges but keeps its old delay
   const Result mismatch = Run({"write", SiteFile(90), "--verify"});
   EXPECT_EQ(mismatch.code, kMismatch);
-  EXPECT_NE(mismatch.err.find("Отличаются 1 параметров из 56"), std::string::npos) << mismatch.err;
+  EXPECT_NE(mismatch.err.find("Отличается 1 параметр из 56"), std::string::npos) << mismatch.err;
   EXPECT_NE(mismatch.err.find("Задержка на постановку (сек.): «90 с» (901) → «45 с» (451)"),
             std::string::npos)
       << mismatch.err;
@@ -177,6 +178,85 @@ TEST_F(CliTest, DiffListsWhatThePanelHoldsAgainstTheFile) {
   const Result after = Run({"diff", File("now.cfg"), "--json"});
   EXPECT_EQ(after.code, kOk) << after.out;
   EXPECT_NE(after.out.find("\"parameters_differing\": 0"), std::string::npos);
+}
+
+// diff answers "would write FILE change this panel?", nothing else.
+TEST_F(CliTest, DiffIsCleanRightAfterAVerifiedWriteWhateverTheFileCarriesBeside) {
+  panel.Plug(sim::PanelKind::First, 441);
+  TCFG site;
+  LoadSettingsFile(SiteFile(), site);
+  site.AutonomousOff = 1;          // parameter 55 carries VPN/ID to this panel
+  site.InputName[5] = "Alarm Input6";
+  site.VpnAndId = "1123456";
+  site.KeypadCode0 = "9999";       // forced to the factory code by the write
+  site.AuxText2 = "service";       // forced empty
+  site.TestPeriod = 65536 + 360;   // only its 16 bits travel
+  SaveSettingsFile(File("441.cfg"), site);
+  ASSERT_EQ(Run({"write", File("441.cfg"), "--allow-short", "--verify"}).code, kFileError);  // 65896
+  site.TestPeriod = 360;
+  SaveSettingsFile(File("441.cfg"), site);
+  ASSERT_EQ(Run({"write", File("441.cfg"), "--verify"}).code, kOk);
+  const Result same = Run({"diff", File("441.cfg")});
+  EXPECT_EQ(same.code, kOk) << same.out;
+  EXPECT_NE(same.out.find("Отличаются 0 параметров из 56"), std::string::npos) << same.out;
+
+  // A 430 panel takes no VPN/ID: a file that differs only there is no difference.
+  panel.Plug(sim::PanelKind::First, 430);
+  ASSERT_EQ(Run({"read", "-o", File("430.cfg")}).code, kOk);
+  TCFG held;
+  LoadSettingsFile(File("430.cfg"), held);
+  held.VpnAndId = "1123456";
+  SaveSettingsFile(File("430.cfg"), held);
+  EXPECT_EQ(Run({"diff", File("430.cfg")}).code, kOk);
+  const Result all = Run({"diff", File("430.cfg"), "--all"});
+  EXPECT_EQ(all.code, kOk);
+  EXPECT_NE(all.out.find("Не передаются в эту панель"), std::string::npos) << all.out;
+  EXPECT_NE(all.out.find("VPN: «нет» () → «да» (1)"), std::string::npos) << all.out;
+}
+
+TEST_F(CliTest, ACutFileIsToldAndRefusedForAWriteUnlessAllowed) {
+  const std::string site = SiteFile();
+  std::string contents;
+  {
+    std::ifstream in(site, std::ios::binary);
+    contents.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  std::ofstream(File("cut.cfg"), std::ios::binary) << contents.substr(0, 120);
+  const std::string cut = File("cut.cfg");
+  const int lines = static_cast<int>(std::count(contents.begin(), contents.begin() + 120, '\n')) +
+                    (contents[119] != '\n');
+  const std::string warning = "В файле " + std::to_string(lines) + " строк";
+
+  EXPECT_NE(Run({"show", cut}).err.find(warning), std::string::npos);
+  panel.Plug(sim::PanelKind::First);
+  const Result refused = Run({"write", cut});
+  EXPECT_EQ(refused.code, kFileError);
+  EXPECT_NE(refused.err.find(warning), std::string::npos) << refused.err;
+  EXPECT_TRUE(panel.ReceivedReports().empty());  // not even connected
+  EXPECT_EQ(Run({"provision", cut, "--panels", "1"}).code, kFileError);
+  EXPECT_EQ(Run({"write", cut, "--allow-short"}).code, kOk);
+  // A file that only lacks its last line is written as before.
+  std::ofstream(File("older.cfg"), std::ios::binary)
+      << contents.substr(0, contents.rfind('\n', contents.size() - 2) + 1);
+  EXPECT_EQ(Run({"write", File("older.cfg")}).code, kOk);
+}
+
+TEST_F(CliTest, ANumberThePanelCannotHoldRefusesTheWriteAndNamesTheField) {
+  TCFG site;
+  site.TestPeriod = 99999;
+  SaveSettingsFile(File("big.cfg"), site);
+  panel.Plug(sim::PanelKind::First);
+  const Result r = Run({"write", File("big.cfg")});
+  EXPECT_EQ(r.code, kFileError);
+  EXPECT_NE(r.err.find("«Периодический тест (мин.)»"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("99999"), std::string::npos) << r.err;
+  site.TestPeriod = 0;
+  site.InputDelay[2] = DelayCode(6554);  // 65541: over 16 bits
+  SaveSettingsFile(File("big.cfg"), site);
+  const Result delay = Run({"provision", File("big.cfg"), "--panels", "1"});
+  EXPECT_EQ(delay.code, kFileError);
+  EXPECT_NE(delay.err.find("«Задержка входа 3 (сек.)»"), std::string::npos) << delay.err;
+  EXPECT_TRUE(panel.ReceivedReports().empty());
 }
 
 TEST_F(CliTest, InterruptedWriteIsReportedWithItsCount) {

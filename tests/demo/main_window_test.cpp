@@ -103,7 +103,7 @@ class MainWindowTest : public QObject, testing::WindowStack {
     other.AuxValue6 = 99;  // no control
     TCompareDialog compare(*window);
     compare.CompareWith(other, QStringLiteral("файл test.cfg"));
-    QCOMPARE(compare.CountText(), QStringLiteral("Отличаются 2 параметров из 56"));
+    QCOMPARE(compare.CountText(), QStringLiteral("Отличаются 2 параметра из 56"));
     QTableWidget* table = compare.Table();
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(table->item(0, 0)->text(), QStringLiteral("Задержка на постановку (сек.)"));

@@ -44,6 +44,10 @@ TEST(SettingsCompareTest, KnownDifferencesInTheInstallersUnitsWithTheCodes) {
   // Parameters 45, 18, 31, 10, 40, 48, 46; the file's version is none of the 56.
   EXPECT_EQ(c.parametersDiffering, 7);
   EXPECT_EQ(DifferenceCountText(c.parametersDiffering), "Отличаются 7 параметров из 56");
+  EXPECT_EQ(DifferenceCountText(1), "Отличается 1 параметр из 56");
+  EXPECT_EQ(DifferenceCountText(21), "Отличается 21 параметр из 56");
+  EXPECT_EQ(DifferenceCountText(2), "Отличаются 2 параметра из 56");
+  EXPECT_EQ(DifferenceCountText(11), "Отличаются 11 параметров из 56");
 }
 
 TEST(SettingsCompareTest, CopyingOneFieldTakesOnlyThatField) {

@@ -5,6 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "settings/russian_plural.h"
+#include "settings/settings_file.h"
+#include "settings/settings_format.h"
 #include "settings/tcfg.h"
 
 namespace zarvex {
@@ -65,6 +68,26 @@ TEST(EventMasks, ShortMaskLeavesMissingSlotsZero) {
     EXPECT_EQ(cfg.SmsEvents[k], k < 3 ? 1 : 0) << "slot " << k;
     EXPECT_EQ(cfg.CallEvents[k], 0) << "slot " << k;
   }
+}
+
+}  // namespace
+}  // namespace zarvex
+
+namespace zarvex {
+namespace {
+
+TEST(RussianPluralTest, EveryCountTakesItsForm) {
+  const std::pair<long, const char*> cases[] = {
+      {1, "1 параметр"},     {2, "2 параметра"},     {4, "4 параметра"},     {5, "5 параметров"},
+      {11, "11 параметров"}, {12, "12 параметров"},  {14, "14 параметров"},  {21, "21 параметр"},
+      {22, "22 параметра"},  {25, "25 параметров"},  {101, "101 параметр"},  {111, "111 параметров"},
+      {0, "0 параметров"}};
+  for (const auto& [n, text] : cases) EXPECT_EQ(Counted(n, "параметр", "параметра", "параметров"), text);
+  EXPECT_EQ(ShortFileWarning(12), "В файле 12 строк из 61: недостающие значения взяты пустыми");
+  EXPECT_EQ(ShortFileWarning(1), "В файле 1 строка из 61: недостающие значения взяты пустыми");
+  EXPECT_EQ(ShortFileWarning(61), "");
+  EXPECT_EQ(CountSettingsLines("a\r\nb\r\nc"), 3);
+  EXPECT_EQ(CountSettingsLines("a\r\nb\r\n"), 2);
 }
 
 }  // namespace
