@@ -11,8 +11,6 @@ namespace zarvex::report {
 
 namespace {
 
-constexpr int32_t kLargestNumber = 65535;
-
 bool Carries(const SettingsField& field, const TCFG& written) {
   if (field.parameter < 1 || field.parameter > 56) return false;
   if (field.parameter != 55) return true;
@@ -76,7 +74,7 @@ std::optional<Unwritable> FirstUnwritable(const TCFG& record, const PanelTextDec
     const protocol::Parameter* p = protocol::ParameterAt(field.parameter);
     if (p == nullptr || p->kind != protocol::ParameterKind::Number) continue;
     const int32_t v = p->number(const_cast<TCFG&>(record));
-    if (v < 0 || v > kLargestNumber) return Unwritable{&field, field.value(record, decode).shown};
+    if (v < 0 || v > kLargestPanelNumber) return Unwritable{&field, field.value(record, decode).shown};
   }
   return std::nullopt;
 }

@@ -31,6 +31,11 @@ const std::vector<CodeText>& ReaderTypes();
 std::optional<std::string> TextOfCode(const std::vector<CodeText>& list, int32_t code);
 std::optional<int32_t> CodeOfText(const std::vector<CodeText>& list, const std::string& text);
 
+// A write sends a number's low 16 bits only: these are the largest values
+// that reach the panel whole.
+inline constexpr int32_t kLargestPanelNumber = 65535;
+inline constexpr int32_t kLargestDelaySeconds = (kLargestPanelNumber - 1) / 10;  // 6553
+
 // Delays are kept as seconds * 10 + 1; wraps in 32 bits like DigitsToInt.
 int32_t DelayCode(int32_t seconds);
 int32_t DelaySeconds(int32_t code);

@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "report/panel_compare.h"
 #include "report/settings_compare.h"
 #include "settings/settings_file.h"
 #include "settings/settings_file_error.h"
@@ -87,6 +88,7 @@ TCompareDialog::TCompareDialog(TMainWindow& main) : QDialog(&main), main_(main) 
 void TCompareDialog::CompareWith(const TCFG& other, const QString& name) {
   other_ = other;
   otherName_ = name;
+  againstPanel_ = false;
   Refresh();
 }
 
@@ -95,7 +97,7 @@ void TCompareDialog::ChooseFile() {
   if (name.isEmpty()) return;
   TCFG cfg;
   try {
-    LoadSettingsFile(QFile::encodeName(name).toStdString(), cfg);
+    LoadSettingsFile(name.toStdString(), cfg);
   } catch (const SettingsFileError& e) {
     QMessageBox::warning(this, windowTitle(), QString::fromStdString(e.what()));
     return;
@@ -104,7 +106,11 @@ void TCompareDialog::ChooseFile() {
 }
 
 void TCompareDialog::ChooseLastRead() {
-  if (main_.LastRead()) CompareWith(*main_.LastRead(), QStringLiteral("последнее чтение панели"));
+  if (!main_.LastRead()) return;
+  CompareWith(*main_.LastRead(), QStringLiteral("последнее чтение панели"));
+  // What a write of the window would change on that panel, and nothing else.
+  againstPanel_ = true;
+  Refresh();
 }
 
 QString TCompareDialog::CountText() const { return count_->text(); }
@@ -119,7 +125,13 @@ void TCompareDialog::Refresh() {
   source_->setText(QStringLiteral("Окно → ") + otherName_);
   table_->setHorizontalHeaderItem(2, new QTableWidgetItem(otherName_.section(' ', 0, 1)));
   const TCFG ours = main_.Form().CollectedCopy();
-  const report::Comparison c = report::CompareSettings(ours, *other_, Decode);
+  report::Comparison c;
+  if (againstPanel_) {
+    c = report::CompareWithPanel(*other_, ours, other_->FirmwareVersion, Decode).comparison;
+    for (report::Difference& d : c.differences) std::swap(d.ours, d.theirs);  // window → panel
+  } else {
+    c = report::CompareSettings(ours, *other_, Decode);
+  }
   count_->setText(QString::fromStdString(report::DifferenceCountText(c.parametersDiffering)));
   const auto& fields = report::SettingsFields();
   for (const report::Difference& d : c.differences) {

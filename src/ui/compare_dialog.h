@@ -38,6 +38,7 @@ class TCompareDialog : public QDialog {
   TMainWindow& main_;
   std::optional<TCFG> other_;
   QString otherName_;
+  bool againstPanel_ = false;  // the last read: only what a write would change counts
   QLabel* source_ = nullptr;
   QLabel* count_ = nullptr;
   QTableWidget* table_ = nullptr;

@@ -11,6 +11,8 @@
 #include <QTime>
 #include <QTimer>
 
+#include "report/panel_compare.h"
+#include "settings/installer_units.h"
 #include "text/panel_text.h"
 #include "ui/typing_limit.h"
 #include "ui_tform1.h"
@@ -95,6 +97,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::TFor
   timer_->setTimerType(Qt::PreciseTimer);
 
   CollectControlArrays();
+  // Only what a write sends whole can be typed.
+  for (int parameter : {17, 42, 43}) TypingLimit::LimitNumber(NumberEdit(parameter), kLargestPanelNumber);
+  for (int parameter : {18, 19, 20, 21, 22, 23, 24, 44}) {
+    TypingLimit::LimitNumber(NumberEdit(parameter), kLargestDelaySeconds);
+  }
   WireEvents();
   timer_->start();
 }
@@ -162,8 +169,45 @@ void TForm1::Call(const std::function<void()>& handler) {
 
 void TForm1::ButtonReadClick() { Call(handlers_.ButtonReadClick); }
 void TForm1::ButtonWriteClick() {
+  if (!WritableOrTold()) return;
   Call(handlers_.ButtonWriteClick);
   emit WriteClicked();
+}
+
+bool TForm1::WritableOrTold() {
+  const TCFG collected = CollectedCopy();
+  const auto bad = report::FirstUnwritable(
+      collected, [](const Text& bytes) { return FromPanelText(bytes).toStdString(); });
+  if (!bad) return true;
+  const QString page = QString::fromStdString(bad->field->page);
+  for (int i = 0; i < ui_->PageControl1->count(); ++i) {
+    if (ui_->PageControl1->tabText(i) == page) ui_->PageControl1->setCurrentIndex(i);
+  }
+  if (QLineEdit* edit = NumberEdit(bad->field->parameter)) {
+    edit->setFocus();
+    edit->selectAll();
+  }
+  modal_->ShowMessage(this, QStringLiteral("«%1» на странице «%2»: %3 — панель не может хранить "
+                                           "такое значение (задержка — до %4 с, число — до %5).\n"
+                                           "Запись не начата.")
+                                .arg(QString::fromStdString(bad->field->label), page,
+                                     QString::fromStdString(bad->shown))
+                                .arg(kLargestDelaySeconds)
+                                .arg(kLargestPanelNumber));
+  return false;
+}
+
+QLineEdit* TForm1::NumberEdit(int parameter) const {
+  Ui::TForm1& u = *ui_;
+  if (parameter >= 19 && parameter <= 24) return editInWait_[static_cast<size_t>(parameter - 19)];
+  switch (parameter) {
+    case 17: return u.EditReport;
+    case 18: return u.EditAlarmWait;
+    case 42: return u.EditMaxSMS;
+    case 43: return u.EditSiren;
+    case 44: return u.EditUnlock;
+    default: return nullptr;
+  }
 }
 void TForm1::ButtonWriteKeysClick() { Call(handlers_.ButtonWriteKeysClick); }
 void TForm1::ButtonDelKeysClick() { Call(handlers_.ButtonDelKeysClick); }

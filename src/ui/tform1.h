@@ -43,6 +43,7 @@ class TForm1 : public QWidget, public protocol::PanelView {
   DeviceHandlers& Handlers() { return handlers_; }
   // Not owned; the default is the platform's message boxes and dialogs.
   void SetModalUi(ModalUi& modal) { modal_ = &modal; }
+  ModalUi& Modal() { return *modal_; }
 
   // Start-up: the device link's hook, the key grid, then "zarvex.cfg".
   // Called once after construction, before the window is shown.
@@ -138,6 +139,10 @@ class TForm1 : public QWidget, public protocol::PanelView {
   void WireEvents();
   void CollectControlArrays();
   void ApplyProgressStyle();
+  // A write refused before it starts: a number the panel cannot hold is
+  // named, and its page opened on it.
+  bool WritableOrTold();
+  QLineEdit* NumberEdit(int parameter) const;
   void PlaceTransferWarning();
   void AppendStampedLogLine(const char* direction, const std::string& line);
   // Runs a file operation; a failure is shown with its text. True on success.
@@ -147,7 +152,7 @@ class TForm1 : public QWidget, public protocol::PanelView {
   bool SaveDialogCanClose(const QString& fileName);
   bool OpenDialogCanClose(const QString& fileName);
   void SaveToFile(const QString& fileName);
-  void LoadFromFile(const QString& fileName);
+  int LoadFromFile(const QString& fileName);  // the file's line count
 
   std::unique_ptr<Ui::TForm1> ui_;
   TCFG cfg_;

@@ -3,9 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <exception>
 
 #include "settings/settings_file.h"
+#include "settings/settings_format.h"
 #include "ui/tform1.h"
 #include "ui_tform1.h"
 
@@ -14,9 +16,8 @@ namespace {
 
 const QString kWorkingFile = QStringLiteral("zarvex.cfg");
 
-std::string FileSystemName(const QString& fileName) {
-  return QFile::encodeName(fileName).toStdString();
-}
+// UTF-8 on every system; the file layer turns it into the system's own form.
+std::string FileSystemName(const QString& fileName) { return fileName.toStdString(); }
 
 }  // namespace
 
@@ -37,9 +38,10 @@ void TForm1::SaveToFile(const QString& fileName) {
 
 // The record is filled only when the whole file could be read, so a failed
 // load leaves both the record and the window as they were.
-void TForm1::LoadFromFile(const QString& fileName) {
-  zarvex::LoadSettingsFile(FileSystemName(fileName), cfg_);
+int TForm1::LoadFromFile(const QString& fileName) {
+  const int lines = zarvex::LoadSettingsFile(FileSystemName(fileName), cfg_);
   ShowSettings();
+  return lines;
 }
 
 void TForm1::FormCreate() {
@@ -103,7 +105,18 @@ void TForm1::ButtonLoadClick() {
 bool TForm1::OpenDialogCanClose(const QString& fileName) {
   openDialogFileName_ = fileName;
   ui_->EditFileName->setText(fileName);
-  RunFileOperation([this] { LoadFromFile(ui_->EditFileName->text()); });
+  int lines = kSettingsFileLines;
+  RunFileOperation([this, &lines] { lines = LoadFromFile(ui_->EditFileName->text()); });
+  // The values load as they always have; the installer is told, without a
+  // dialog in the way, that part of them were not in the file.
+  if (lines < kSettingsFileLines) {
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                QString::fromStdString(ShortFileWarning(lines)), QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("ShortFileWarning"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+  }
   return true;
 }
 

@@ -154,6 +154,16 @@ void TMainWindow::FactoryValues() {
   // The design-time values, as a first start collects them.
   TForm1 pristine;
   pristine.CollectSettings();
+  const TCFG shown = form_.CollectedCopy();
+  // The panel's identity is no value the installer set.
+  TCFG same = pristine.Cfg();
+  same.FirmwareVersion = shown.FirmwareVersion;
+  same.DeviceType = shown.DeviceType;
+  if (shown != same) {
+    if (!form_.Modal().AskYesNo(this, QStringLiteral("Заменить значения в окне заводскими?"))) return;
+    // What is replaced stays in the history, to be loaded back.
+    StoreSnapshot(report::Snapshot::Kind::Reset, shown);
+  }
   form_.ApplyRecord(pristine.Cfg());
 }
 

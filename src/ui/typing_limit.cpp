@@ -4,8 +4,23 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <algorithm>
+#include <limits>
 
 namespace zarvex {
+
+namespace {
+// The number the digits of `text` make, every other character skipped; held
+// at a value above any limit instead of wrapping.
+qint64 DigitValue(const QString& text) {
+  qint64 value = 0;
+  for (const QChar c : text) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) continue;
+    value = std::min<qint64>(value * 10 + (c.unicode() - '0'), qint64{1} << 40);
+  }
+  return value;
+}
+}  // namespace
 
 TypingLimit::TypingLimit(QLineEdit* edit, int limit)
     : QValidator(edit), edit_(edit), limit_(limit), committed_(edit->text()) {
@@ -25,9 +40,19 @@ void TypingLimit::InstallFromProperties(QObject* root) {
 // undo history while every user edit adds to it, which tells the two apart;
 // a program's text must count as valid, or the next user edit would not be
 // undone when it grows past the limit.
+void TypingLimit::LimitNumber(QLineEdit* edit, int maximum) {
+  auto* limit = qobject_cast<TypingLimit*>(const_cast<QValidator*>(edit->validator()));
+  if (!limit) limit = new TypingLimit(edit, std::numeric_limits<int>::max());
+  limit->maximumNumber_ = maximum;
+}
+
 QValidator::State TypingLimit::validate(QString& input, int&) const {
   if (!edit_->isUndoAvailable()) return Acceptable;
   if (input.size() > limit_ && input.size() > committed_.size()) return Invalid;
+  if (maximumNumber_ >= 0) {
+    const qint64 value = DigitValue(input);
+    if (value > maximumNumber_ && value > DigitValue(committed_)) return Invalid;
+  }
   return Acceptable;
 }
 

@@ -20,6 +20,9 @@ class TypingLimit : public QValidator {
   // Attaches a limit to every line edit under `root` that carries the dynamic
   // property "typingLimit" (set in the form file).
   static void InstallFromProperties(QObject* root);
+  // A number box: the number its digits make (as a collect reads them) may
+  // not be typed past `maximum`; a larger one the program put in stays.
+  static void LimitNumber(QLineEdit* edit, int maximum);
 
   State validate(QString& input, int& pos) const override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -27,6 +30,7 @@ class TypingLimit : public QValidator {
  private:
   QLineEdit* edit_;
   int limit_;
+  int maximumNumber_ = -1;  // none
   QString committed_;  // the text before the edit being validated
 };
 

@@ -1,0 +1,152 @@
+// What the window tells the installer must be true: numbers it cannot send
+// whole are neither typed nor written, a cut file is told, factory values ask
+// first and keep what they replace, and the compare against the last read
+// counts only what a write would change.
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <fstream>
+#include <memory>
+
+#include "../ui/scripted_modal_ui.h"
+#include "demo/session_wait.h"
+#include "settings/installer_units.h"
+#include "settings/settings_file.h"
+#include "settings/settings_format.h"
+#include "ui/compare_dialog.h"
+#include "ui/history_dialog.h"
+#include "ui/tmain_window.h"
+#include "window_stack.h"
+
+using namespace zarvex;
+
+class WindowTruthTest : public QObject, testing::WindowStack {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    QVERIFY(Start());
+    form->SetModalUi(modal);
+    window = std::make_unique<TMainWindow>(*form, dir.filePath(QStringLiteral("history")));
+  }
+  void cleanup() {
+    window.reset();
+    Stop();
+    modal = {};
+  }
+
+  void numberBoxesTakeOnlyWhatAWriteSendsWhole() {
+    auto* delay = Edit("EditAlarmWait");
+    delay->clear();
+    QTest::keyClicks(delay, QStringLiteral("65541"));
+    QCOMPARE(delay->text(), QStringLiteral("6551"));  // the 4 of 6554 was refused
+    delay->clear();
+    QTest::keyClicks(delay, QStringLiteral("6553"));
+    QCOMPARE(delay->text(), QStringLiteral("6553"));
+    auto* test = Edit("EditReport");
+    test->clear();
+    QTest::keyClicks(test, QStringLiteral("65536"));
+    QCOMPARE(test->text(), QStringLiteral("6553"));
+    test->clear();
+    QTest::keyClicks(test, QStringLiteral("65535"));
+    QCOMPARE(test->text(), QStringLiteral("65535"));
+    // What could be typed before still can: stray characters are skipped by
+    // a collect, as they always were.
+    test->clear();
+    QTest::keyClicks(test, QStringLiteral("12 min"));
+    QCOMPARE(test->text(), QStringLiteral("12 min"));
+  }
+
+  void aValueFromAFileThatCannotBeWrittenStopsTheWriteAndOpensItsPage() {
+    panel->Plug(sim::PanelKind::First);
+    QVERIFY(demo::WaitFor([&] { return form->Cfg().FirmwareVersion == 430; }, 5000));
+    TCFG big = form->CollectedCopy();
+    big.InputDelay[3] = DelayCode(7000);
+    form->ApplyRecord(big);
+    QCOMPARE(Edit("EditIn4Wait")->text(), QStringLiteral("7000"));  // a file's value is shown as it is
+    const size_t sent = panel->ReceivedReports().size();
+    window->Action(QStringLiteral("ActionButtonWrite"))->trigger();
+    QCOMPARE(modal.messages.size(), 1);
+    QVERIFY2(modal.messages[0].contains(QStringLiteral("«Задержка входа 4 (сек.)» на странице "
+                                                       "«Конфигурация входов»: 7000")),
+             qPrintable(modal.messages[0]));
+    auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral("Конфигурация входов"));
+    QTest::qWait(50);
+    QCOMPARE(panel->ReceivedReports().size(), sent);
+    QVERIFY(window->History().List().empty());  // no write snapshot either
+  }
+
+  void aCutFileIsToldWithoutADialogInTheWay() {
+    const QString cut = dir.filePath(QStringLiteral("cut.cfg"));
+    const std::string whole = FormatSettings(form->Cfg());
+    size_t end = 0;
+    for (int line = 0; line < 12; ++line) end = whole.find('\n', end) + 1;
+    std::ofstream(cut.toStdString(), std::ios::binary) << whole.substr(0, end);
+    modal.nextFileNames.enqueue(cut);
+    form->ButtonLoadClick();
+    auto* box = window->findChild<QMessageBox*>(QStringLiteral("ShortFileWarning"));
+    if (!box) box = form->findChild<QMessageBox*>(QStringLiteral("ShortFileWarning"));
+    QVERIFY(box);
+    QVERIFY(!box->isModal());
+    QVERIFY2(box->text().startsWith(QStringLiteral("В файле 12 строк из 61: недостающие значения "
+                                                   "взяты пустыми")),
+             qPrintable(box->text()));
+    // A whole file says nothing.
+    delete box;
+    const QString complete = dir.filePath(QStringLiteral("whole.cfg"));
+    SaveSettingsFile(complete.toStdString(), form->Cfg());
+    modal.nextFileNames.enqueue(complete);
+    form->ButtonLoadClick();
+    QVERIFY(!form->findChild<QMessageBox*>(QStringLiteral("ShortFileWarning")));
+  }
+
+  void factoryValuesAskFirstAndKeepWhatTheyReplace() {
+    Edit("EditAP")->setText(QStringLiteral("site.apn"));
+    QAction* factory = window->Action(QStringLiteral("ActionFactory"));
+    factory->trigger();  // the script answers No
+    QCOMPARE(modal.questions, QStringList{QStringLiteral("Заменить значения в окне заводскими?")});
+    QCOMPARE(Edit("EditAP")->text(), QStringLiteral("site.apn"));
+    QVERIFY(window->History().List().empty());
+
+    modal.nextAnswers.enqueue(true);
+    factory->trigger();
+    QVERIFY(Edit("EditAP")->text() != QStringLiteral("site.apn"));
+    const auto snapshots = window->History().List();
+    QCOMPARE(snapshots.size(), size_t{1});
+    QCOMPARE(snapshots[0].kind, report::Snapshot::Kind::Reset);
+    QCOMPARE(window->History().Load(snapshots[0]).AccessPoint, Text("site.apn"));
+    THistoryDialog history(*window);
+    QCOMPARE(history.Table()->item(0, 1)->text(), QStringLiteral("до сброса"));
+
+    factory->trigger();  // already the factory values: no question
+    QCOMPARE(modal.questions.size(), 2);
+  }
+
+  void theCompareWithTheLastReadCountsOnlyWhatAWriteWouldChange() {
+    panel->Plug(sim::PanelKind::First, 430);
+    QVERIFY(demo::WaitFor([&] { return form->Cfg().FirmwareVersion == 430; }, 5000));
+    window->Action(QStringLiteral("ActionButtonRead"))->trigger();
+    QVERIFY(demo::WaitFor([&] { return form->TransferText() == QStringLiteral("Конфигурация прочитана"); }, 10000));
+    // VPN/ID do not travel to a 430 panel.
+    Edit("EditID")->setText(QStringLiteral("654321"));
+    TCompareDialog compare(*window);
+    compare.ChooseLastRead();
+    QCOMPARE(compare.CountText(), QStringLiteral("Отличаются 0 параметров из 56"));
+    Edit("EditAP")->setText(QStringLiteral("other.apn"));
+    compare.ChooseLastRead();
+    QCOMPARE(compare.CountText(), QStringLiteral("Отличается 1 параметр из 56"));
+  }
+
+ private:
+  QLineEdit* Edit(const char* name) { return form->findChild<QLineEdit*>(QString::fromLatin1(name)); }
+
+  testing::ScriptedModalUi modal;
+  std::unique_ptr<TMainWindow> window;
+};
+
+QTEST_MAIN(WindowTruthTest)
+#include "window_truth_test.moc"
