@@ -3,6 +3,7 @@
 # Works as root or, through sudo, as a user. Extra groups by name:
 #   fuzz    clang 14 with libFuzzer and its sanitizers
 #   kernel  QEMU and what the kernel test bench builds its guest from
+#   windows the mingw-w64 cross compiler, Wine, NSIS and zip for the Windows build
 set -euo pipefail
 
 packages=(
@@ -17,6 +18,8 @@ for group in "$@"; do
   case $group in
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     kernel) packages+=(qemu-system-x86 kmod busybox-static cpio udev) ;;
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine64 fonts-wine nsis zip dpkg-dev
+                        librsvg2-bin icoutils) ;;
     *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done

@@ -1,8 +1,8 @@
 #include "hid/hid_simple_loop.h"
 
-#include <poll.h>
-
 #include <vector>
+
+#include "hid/readable_descriptors.h"
 
 namespace zarvex::hid {
 
@@ -34,13 +34,11 @@ bool THidSimpleLoop::RunOne() {
 
 int THidSimpleLoop::PollDescriptors(int timeoutMs) {
   if (watched_.empty()) return 0;
-  std::vector<pollfd> fds;
-  for (const auto& [fd, fn] : watched_) fds.push_back({fd, POLLIN, 0});
-  if (poll(fds.data(), fds.size(), timeoutMs) <= 0) return 0;
+  std::vector<int> fds;
+  for (const auto& [fd, fn] : watched_) fds.push_back(fd);
   int ran = 0;
-  for (const auto& p : fds) {
-    if (!(p.revents & (POLLIN | POLLERR | POLLHUP))) continue;
-    auto it = watched_.find(p.fd);
+  for (const int fd : ReadableDescriptors(fds, timeoutMs)) {
+    auto it = watched_.find(fd);
     if (it == watched_.end()) continue;  // unwatched by an earlier handler
     auto fn = it->second;                // the handler may unwatch itself
     fn();

@@ -1,38 +1,26 @@
 #include "settings/whole_file.h"
 
 #include <fcntl.h>
-#include <limits.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
+#include "settings/file_system.h"
 #include "settings/settings_file_error.h"
 
 namespace zarvex {
 
 namespace {
 
-[[noreturn]] void ThrowErrno(int err) { throw SettingsFileError(std::strerror(err)); }
-
-// The file a save really replaces: the end of a chain of symbolic links, or
-// the name itself when it is no link or a dangling one.
-std::string ReplacedPath(const std::string& fileName) {
-  struct stat st {};
-  if (::lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return fileName;
-  char resolved[PATH_MAX];
-  if (::realpath(fileName.c_str(), resolved) == nullptr) return fileName;
-  return resolved;
-}
+[[noreturn]] void ThrowErrno(int err) { throw SettingsFileError(file_system::ErrorText(err)); }
 
 // Creates a file next to `target` that no one else uses; returns its
 // descriptor and sets `tempName`, or returns -1 with errno set.
 int CreateTempBeside(const std::string& target, std::string& tempName, FileOps& ops) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempName = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-    int fd = ops.Open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    tempName = target + ".tmp-" + std::to_string(file_system::ProcessId()) + "-" + std::to_string(++counter);
+    int fd = ops.Open(tempName.c_str(), file_system::CreateExclusiveFlags(), 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
@@ -40,7 +28,7 @@ int CreateTempBeside(const std::string& target, std::string& tempName, FileOps& 
 
 bool WriteAll(int fd, std::string_view data, FileOps& ops) {
   while (!data.empty()) {
-    ssize_t n = ops.Write(fd, data.data(), data.size());
+    auto n = ops.Write(fd, data.data(), data.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -54,22 +42,11 @@ bool WriteAll(int fd, std::string_view data, FileOps& ops) {
   return true;
 }
 
-// Best effort: makes the rename itself durable. The new contents are already
-// in place, so a failure here is not worth reporting as a failed save.
-void SyncDirectoryOf(const std::string& path, FileOps& ops) {
-  std::string::size_type slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  int fd = ops.Open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (fd < 0) return;
-  ops.Fsync(fd);
-  ops.Close(fd);
-}
-
 }  // namespace
 
 std::string ReadWholeFile(const std::string& fileName, size_t maxSize, FileOps& ops) {
   // Non-blocking, so that a mistakenly chosen FIFO cannot hang the window.
-  int fd = ops.Open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
+  int fd = ops.Open(fileName.c_str(), file_system::ReadFlags(), 0);
   if (fd < 0) ThrowErrno(errno);
 
   struct stat st {};
@@ -86,7 +63,7 @@ std::string ReadWholeFile(const std::string& fileName, size_t maxSize, FileOps& 
   std::string contents;
   char chunk[64 * 1024];
   for (;;) {
-    ssize_t n = ops.Read(fd, chunk, sizeof chunk);
+    auto n = ops.Read(fd, chunk, sizeof chunk);
     if (n < 0) {
       if (errno == EINTR) continue;
       int err = errno;
@@ -107,7 +84,7 @@ std::string ReadWholeFile(const std::string& fileName, size_t maxSize, FileOps& 
 }
 
 void ReplaceWholeFile(const std::string& fileName, std::string_view contents, FileOps& ops) {
-  const std::string target = ReplacedPath(fileName);
+  const std::string target = file_system::ReplacedPath(fileName);
 
   std::string tempName;
   int fd = CreateTempBeside(target, tempName, ops);
@@ -128,7 +105,7 @@ void ReplaceWholeFile(const std::string& fileName, std::string_view contents, Fi
   if (ops.Fsync(fd) != 0) fail(errno, true);
   if (ops.Close(fd) != 0) fail(errno, false);
   if (ops.Rename(tempName.c_str(), target.c_str()) != 0) fail(errno, false);
-  SyncDirectoryOf(target, ops);
+  file_system::SyncDirectoryOf(target, ops);
 }
 
 }  // namespace zarvex

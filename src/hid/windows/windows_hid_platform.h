@@ -1,0 +1,68 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hid/hid_platform.h"
+
+namespace zarvex::hid {
+
+// HID interfaces through SetupApi and HID.dll. DevicePath is the interface's
+// path as SetupApi gives it (UTF-8 here, UTF-16 at the system calls). The
+// instance is that path with a plug count, raised whenever the interface is
+// seen to leave, so a panel pulled and plugged back between two scans is a
+// new device, as the controller expects. A device that Windows keeps for
+// itself (keyboards, mice) opens query-only, with access 0.
+//
+// Changes arrive as WM_DEVICECHANGE for the HID interface class on a
+// message-only window of a thread of our own; that works on Windows 10/11
+// and under Wine alike, and needs no message pump from the program.
+class WindowsHidPlatform final : public THidPlatform {
+ public:
+  WindowsHidPlatform();
+  ~WindowsHidPlatform() override;
+  WindowsHidPlatform(const WindowsHidPlatform&) = delete;
+  WindowsHidPlatform& operator=(const WindowsHidPlatform&) = delete;
+
+  std::vector<THidInterface> PresentInterfaces() override;
+  std::unique_ptr<THidHandle> Open(const std::string& devicePath, THidAccess access,
+                                   uint32_t& error) override;
+  void WatchChanges(THidMainLoop& loop, std::function<void()> onChange) override;
+  void UnwatchChanges() override;
+
+  // What a WM_DEVICECHANGE tells: an interface came or went (its path, UTF-8).
+  // Called on the watching thread; public so tests can feed it.
+  void DeviceChanged(bool arrived, const std::string& devicePath);
+
+ private:
+  void Watch();
+
+  // Plug counts by path, lower case; raised when an interface leaves.
+  std::mutex mutex_;
+  std::map<std::string, unsigned> plugs_;
+  std::vector<std::string> lastListed_;
+
+  THidMainLoop* loop_ = nullptr;
+  std::shared_ptr<std::function<void()>> onChange_;
+  std::atomic<bool> changePosted_{false};
+  std::thread watcher_;
+  std::atomic<void*> window_{nullptr};
+};
+
+// How an error of the system's maps onto the paths the program has.
+enum class TWindowsHidError {
+  DeviceGone,  // unplugged: the unplug path
+  NoAccess,    // another program holds it, or Windows keeps it
+  TimedOut,    // a write that never completed
+  Other,
+};
+TWindowsHidError ClassifyWindowsHidError(uint32_t error);
+
+}  // namespace zarvex::hid

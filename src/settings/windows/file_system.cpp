@@ -1,0 +1,32 @@
+#include "settings/file_system.h"
+
+#include <fcntl.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace zarvex::file_system {
+
+// Shortcuts are no links to a program that opens files; the name is the file.
+std::string ReplacedPath(const std::string& fileName) { return fileName; }
+
+int ReadFlags() { return _O_RDONLY; }
+int CreateExclusiveFlags() { return _O_WRONLY | _O_CREAT | _O_EXCL; }
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+// MOVEFILE_WRITE_THROUGH has made the rename durable already.
+void SyncDirectoryOf(const std::string&, FileOps&) {}
+
+std::string ErrorText(int error) {
+  switch (error) {
+    case EACCES: return "Отказано в доступе (нет прав на папку, или файл защищён)";
+    case EBUSY: return "Файл занят другой программой; закройте её и повторите";
+    case ENOSPC: return "На диске нет места";
+    case ENOENT: return "Файл или папка не найдены";
+    default: return std::strerror(error);
+  }
+}
+
+}  // namespace zarvex::file_system
