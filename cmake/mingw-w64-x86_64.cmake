@@ -16,3 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The host's pkg-config would hand us Linux libraries.
 set(PKG_CONFIG_EXECUTABLE "" CACHE FILEPATH "" FORCE)
+# One file per program: no libstdc++, libgcc or winpthread DLLs beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

@@ -21,7 +21,9 @@ void SyncDirectoryOf(const std::string&, FileOps&) {}
 
 std::string ErrorText(int error) {
   switch (error) {
-    case EACCES: return "Отказано в доступе (нет прав на папку, или файл защищён)";
+    // Windows refuses a replace with access denied, too, when another
+    // program has the file open.
+    case EACCES: return "Нет доступа: файл открыт другой программой, или нет прав на запись в папку";
     case EBUSY: return "Файл занят другой программой; закройте её и повторите";
     case ENOSPC: return "На диске нет места";
     case ENOENT: return "Файл или папка не найдены";
