@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocol/panel_identity.h"
 #include "protocol/transfer_status.h"
 #include "settings/installer_units.h"
 
@@ -22,7 +23,7 @@ std::vector<PanelNode> FindPanels(hid::THidPlatform& platform) {
     uint32_t error = 0;
     auto query = platform.Open(found.devicePath, hid::THidAccess::QueryOnly, error);
     std::string product;
-    if (!query || !query->ProductString(product) || product != kPanelProduct) continue;
+    if (!query || !query->ProductString(product) || !protocol::IsPanelProductString(product)) continue;
     query.reset();
     const bool readWrite =
         platform.Open(found.devicePath, hid::THidAccess::ReadWrite, error) != nullptr;
@@ -31,13 +32,6 @@ std::vector<PanelNode> FindPanels(hid::THidPlatform& platform) {
   return panels;
 }
 
-std::string NoAccessText(const std::string& path) {
-  return "Нет доступа к устройству " + path +
-         ".\nУстановите правило udev (его ставит пакет zarvex-settings):\n"
-         "  sudo install -m 644 packaging/linux/70-zarvex-panel.rules /etc/udev/rules.d/\n"
-         "  sudo udevadm control --reload && sudo udevadm trigger\n"
-         "и подключите панель заново.";
-}
 
 TPanelSession::TPanelSession(hid::THidPlatform& platform, const std::string& devicePath,
                              link::THeadlessDriver::Pace pace)

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/panel_identity.h"
 #include "hid/hid_platform.h"
 #include "hid/hid_simple_loop.h"
 #include "link/headless_driver.h"
@@ -28,7 +29,7 @@ enum Exit : int {
   kInterrupted = 130,  // Ctrl+C or SIGTERM
 };
 
-inline constexpr const char* kPanelProduct = "ZARVEX - ZX4110";
+inline constexpr const char* kPanelProduct = protocol::kPanelProductName;
 
 // A panel node as the system lists it, before any talk with it.
 struct PanelNode {
@@ -40,7 +41,8 @@ struct PanelNode {
 // The panels present now, in the system's order.
 std::vector<PanelNode> FindPanels(hid::THidPlatform& platform);
 
-// The message for a node the user may not open, with the rule to install.
+// The message for a node the user may not open, with what to do about it on
+// this system (cli/linux, cli/windows).
 std::string NoAccessText(const std::string& path);
 
 // One panel, connected through the same controller, reading thread and

@@ -1,3 +1,4 @@
+#include "protocol/panel_identity.h"
 #include "protocol/device_link.h"
 
 #include <algorithm>
@@ -9,14 +10,12 @@ namespace zarvex::protocol {
 
 namespace {
 int64_t SteadyMilliseconds();
-const char* const kProductName = "ZARVEX - ZX4110";
 const char* const kConnected = "Устройство подключено";
 const char* const kDisconnected = "Устройство не подключено";
 const char* const kNoAccess = "Нет доступа к устройству";
 
 std::string NoAccessMessage(const std::string& path) {
-  return "Нет доступа к устройству " + path +
-         ". Установите правило udev из packaging/linux и переподключите устройство.";
+  return "Нет доступа к устройству " + path + ". " + NoAccessHint();
 }
 }  // namespace
 
@@ -61,7 +60,7 @@ void DeviceLink::SettleStatus() {
 }
 
 void DeviceLink::StartupInit() {
-  expectedProductName_ = kProductName;
+  expectedProductName_ = kPanelProductName;
   link_.panel.reset();
   link_.state = LinkState{};
   link_.out = protocol::OutReport{};
@@ -77,7 +76,7 @@ void DeviceLink::StartupInit() {
 }
 
 bool DeviceLink::IsPanel(OfferedDevice& device) const {
-  return device.ProductString() == expectedProductName_;
+  return IsPanelProductString(device.ProductString());
 }
 
 bool DeviceLink::IsHeld(const OfferedDevice& device) const {

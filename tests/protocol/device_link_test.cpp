@@ -1,4 +1,5 @@
 #include "protocol/device_link.h"
+#include "protocol/panel_identity.h"
 
 #include <gtest/gtest.h>
 
@@ -314,3 +315,20 @@ TEST_F(DeviceLinkTest, NothingIsSentWhileNoPanelIsHeld) {
 
 }  // namespace
 }  // namespace zarvex::protocol::testing
+
+namespace zarvex::protocol {
+namespace {
+
+// Windows names the panel by its USB product string; Wine's HID stack by the
+// hidraw name, manufacturer first. Both, and nothing looser.
+TEST(PanelIdentityTest, TheProductStringAndWinesHidrawNameOnly) {
+  EXPECT_TRUE(IsPanelProductString("ZARVEX - ZX4110"));
+  EXPECT_TRUE(IsPanelProductString("Zarvex ZARVEX - ZX4110"));
+  for (const char* other : {"", "ZARVEX", "ZARVEX - ZX4110 ", "Other ZARVEX - ZX4110", "zarvex - zx4110",
+                            "ZARVEX - ZX41100", "Zarvex  ZARVEX - ZX4110"}) {
+    EXPECT_FALSE(IsPanelProductString(other)) << other;
+  }
+}
+
+}  // namespace
+}  // namespace zarvex::protocol
