@@ -19,7 +19,7 @@ for group in "$@"; do
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     kernel) packages+=(qemu-system-x86 kmod busybox-static cpio udev) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 fonts-wine nsis zip dpkg-dev
-                        librsvg2-bin icoutils) ;;
+                        librsvg2-bin icoutils x11-apps netpbm) ;;
     *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done

@@ -8,8 +8,9 @@ namespace zarvex {
 
 bool InstallQtTranslations() {
   auto* translator = new QTranslator(QCoreApplication::instance());
-  if (!translator->load(QStringLiteral("qtbase_ru"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+  // A static build carries them in its resources instead.
+  if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      !translator->load(QStringLiteral("qtbase_ru"), QStringLiteral(":/translations"))) {
     delete translator;
     return false;
   }

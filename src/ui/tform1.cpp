@@ -57,7 +57,9 @@ void SetTextColour(QWidget* widget, protocol::Rgb colour) {
 TForm1::TForm1(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::TForm1>()) {
   ui_->setupUi(this);
   InitWindowIconResource();
-  setWindowIcon(QIcon(QStringLiteral(":/icons/zarvex-settings.svg")));
+  const QIcon svg(QStringLiteral(":/icons/zarvex-settings.svg"));
+  // Where Qt has no SVG support, the picture the build made of it.
+  setWindowIcon(svg.pixmap(32).isNull() ? QIcon(QStringLiteral(":/icons/zarvex-settings.png")) : svg);
   setFont(WindowFont());
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -3,7 +3,10 @@
 // windows.h first: the others build on its types.
 #include <windows.h>
 #include <dbt.h>
+// mingw-w64's HID headers declare no C linkage of their own.
+extern "C" {
 #include <hidsdi.h>  // brings hidusage.h and hidpi.h in their order
+}
 #include <setupapi.h>
 
 #include <algorithm>
