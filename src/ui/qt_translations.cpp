@@ -4,9 +4,12 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+static void InitTranslationsResource() { Q_INIT_RESOURCE(qt_translations); }
+
 namespace zarvex {
 
 bool InstallQtTranslations() {
+  InitTranslationsResource();
   auto* translator = new QTranslator(QCoreApplication::instance());
   // A static build carries them in its resources instead.
   if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&

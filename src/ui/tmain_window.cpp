@@ -33,6 +33,8 @@ TMainWindow::TMainWindow(TForm1& form, QString historyDirectory) : form_(form) {
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(769, 648 + menuBar()->sizeHint().height());
+  // Some systems lay the menu bar out a pixel off its hint once shown.
+  menuBar()->installEventFilter(this);
   move(199, 119);
 
   connect(&form_, &TForm1::ConfigurationRead, this, [this] {
@@ -63,6 +65,9 @@ QAction* TMainWindow::ButtonAction(const QString& text, const char* buttonName,
 }
 
 bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == menuBar() && event->type() == QEvent::Resize) {
+    setFixedSize(769, 648 + menuBar()->height());
+  }
   if (event->type() == QEvent::EnabledChange) {
     for (auto& [button, action] : mirrored_) {
       if (button == watched) action->setEnabled(button->isEnabled());
