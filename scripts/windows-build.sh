@@ -41,4 +41,8 @@ if [ "$tests" = 1 ]; then
   ZARVEX_WINE_PREFIX=$(bash scripts/wine-prefix.sh)
   xvfb-run -a -s "-screen 0 1280x1024x24" \
     ctest --test-dir "$build" --output-on-failure -j "$(nproc)" -LE kernel
+  step "the installer under Wine"
+  bash scripts/windows-installer-test.sh "$build"
+  step "the window's start under Wine"
+  bash scripts/windows-window-figure.sh "$build"
 fi

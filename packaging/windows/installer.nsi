@@ -2,7 +2,9 @@
 ; «Настройка Zarvex» that starts in the user's Documents (where zarvex.cfg is
 ; kept), an entry under Programs and Features, and /S for a silent install.
 ;   makensis -DVERSION=3.0.8 -DDIST=<folder with the two exe> -DICON=<ico> -DOUTFILE=<setup.exe>
-Unicode true
+; A 64-bit installer for the 64-bit programs (it also runs under a Wine without
+; 32-bit support).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
