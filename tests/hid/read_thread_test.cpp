@@ -195,8 +195,8 @@ TEST_F(ReadThreadTest, AStopBetweenTheThreadsCheckAndItsSleepIsNotLost) {
     EXPECT_FALSE(held->Reading());
   }
   // And a check-in from the same window.
-  held->SetDataHandler(Recorder());
   pausesTaken = 0;
+  held->SetDataHandler(Recorder());
   ASSERT_TRUE(WaitUntil([] { return pausesTaken > 0; }));
   held.reset();
   THidDeviceReadThread::SetPauseBeforeWait(nullptr);
