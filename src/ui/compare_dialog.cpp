@@ -89,6 +89,14 @@ void TCompareDialog::CompareWith(const TCFG& other, const QString& name) {
   other_ = other;
   otherName_ = name;
   againstPanel_ = false;
+  written_.reset();
+  Refresh();
+}
+
+void TCompareDialog::CompareWrittenWithRead(const TCFG& written, const TCFG& read) {
+  CompareWith(read, QStringLiteral("прочитано после записи"));
+  written_ = written;
+  againstPanel_ = true;
   Refresh();
 }
 
@@ -122,9 +130,9 @@ void TCompareDialog::Refresh() {
     count_->clear();
     return;
   }
-  source_->setText(QStringLiteral("Окно → ") + otherName_);
+  source_->setText((written_ ? QStringLiteral("Записано → ") : QStringLiteral("Окно → ")) + otherName_);
   table_->setHorizontalHeaderItem(2, new QTableWidgetItem(otherName_.section(' ', 0, 1)));
-  const TCFG ours = main_.Form().CollectedCopy();
+  const TCFG ours = written_ ? *written_ : main_.Form().CollectedCopy();
   report::Comparison c;
   if (againstPanel_) {
     c = report::CompareWithPanel(*other_, ours, other_->FirmwareVersion, Decode).comparison;
@@ -140,6 +148,7 @@ void TCompareDialog::Refresh() {
     table_->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(d.field->label)));
     table_->setItem(row, 1, new QTableWidgetItem(Shown(d.ours)));
     table_->setItem(row, 2, new QTableWidgetItem(Shown(d.theirs)));
+    if (written_) continue;
     auto* take = new QPushButton(QStringLiteral("Взять"));
     const int index = static_cast<int>(d.field - fields.data());
     connect(take, &QPushButton::clicked, this, [this, index] { Take(index); });

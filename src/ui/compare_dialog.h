@@ -23,6 +23,9 @@ class TCompareDialog : public QDialog {
   explicit TCompareDialog(TMainWindow& main);
   // Compares against this record; `name` says where it came from.
   void CompareWith(const TCFG& other, const QString& name);
+  // A verify after write: what was written against what the panel then held,
+  // by the rule of a write; nothing to take into the window here.
+  void CompareWrittenWithRead(const TCFG& written, const TCFG& read);
   QTableWidget* Table() const { return table_; }
   QString CountText() const;
 
@@ -39,6 +42,7 @@ class TCompareDialog : public QDialog {
   std::optional<TCFG> other_;
   QString otherName_;
   bool againstPanel_ = false;  // the last read: only what a write would change counts
+  std::optional<TCFG> written_;  // a verify's written side, in place of the window
   QLabel* source_ = nullptr;
   QLabel* count_ = nullptr;
   QTableWidget* table_ = nullptr;

@@ -271,9 +271,14 @@ void TForm1::ShowTransferStatus(const protocol::TransferStatusText& status) {
   const QString text = QString::fromStdString(status.text);
   const bool readJustCompleted =
       text == QStringLiteral("Конфигурация прочитана") && transferText_ != text;
+  const bool changed = transferText_ != text;
   transferText_ = text;
-  bar->setFormat(text);
-  bar->setTextVisible(!text.isEmpty());
+  QString shown = text;
+  if (!readCaption_.isEmpty() && shown.startsWith(QStringLiteral("Чтение: "))) {
+    shown = readCaption_ + shown.mid(6);
+  }
+  bar->setFormat(shown);
+  bar->setTextVisible(!shown.isEmpty());
   if (status.alarm != progressAlarm_) {
     progressAlarm_ = status.alarm;
     ApplyProgressStyle();
@@ -283,6 +288,16 @@ void TForm1::ShowTransferStatus(const protocol::TransferStatusText& status) {
   transferWarning_->setVisible(!warning.isEmpty());
   PlaceTransferWarning();
   if (readJustCompleted) emit ConfigurationRead();
+  if (changed) emit TransferTextChanged(text);
+}
+
+void TForm1::ShowTransferResult(const QString& text, bool alarm) {
+  ui_->ProgressBar->setFormat(text);
+  ui_->ProgressBar->setTextVisible(true);
+  if (alarm != progressAlarm_) {
+    progressAlarm_ = alarm;
+    ApplyProgressStyle();
+  }
 }
 
 TCFG TForm1::CollectedCopy() {

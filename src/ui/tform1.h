@@ -75,6 +75,11 @@ class TForm1 : public QWidget, public protocol::PanelView {
   QString SensorsText() const;
   // The transfer's text on the bar, and the warning beside the status.
   QString TransferText() const;
+  // While set, a read's progress says `caption` ("Проверка: k из 56").
+  void SetReadCaption(const QString& caption) { readCaption_ = caption; }
+  // Puts a text of the window's own on the bar (red when `alarm`) until the
+  // next transfer text.
+  void ShowTransferResult(const QString& text, bool alarm);
   QString TransferWarning() const;
 
   // Control-state rules.
@@ -131,6 +136,8 @@ class TForm1 : public QWidget, public protocol::PanelView {
   void ConfigurationRead();
   // A write click has collected the record; its first step is still to go.
   void WriteClicked();
+  // The transfer's text on the bar has changed (as the link words it).
+  void TransferTextChanged(const QString& text);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -164,6 +171,7 @@ class TForm1 : public QWidget, public protocol::PanelView {
   bool progressAlarm_ = false;
   QLabel* transferWarning_ = nullptr;
   QString transferText_;
+  QString readCaption_;
   bool keysListed_ = false;
   bool wirelessListed_ = false;
   QString saveDialogFileName_;

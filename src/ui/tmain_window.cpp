@@ -7,16 +7,28 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSettings>
 #include <QStandardPaths>
 #include <ctime>
 
+#include "report/panel_compare.h"
+#include "settings/russian_plural.h"
 #include "settings/settings_file_error.h"
+#include "text/panel_text.h"
 #include "ui/compare_dialog.h"
 #include "ui/history_dialog.h"
 #include "ui/report_dialog.h"
 #include "ui/tform1.h"
 
 namespace zarvex {
+
+namespace {
+// The user's preferences, under the program's own name (the registry on
+// Windows, ~/.config on Linux).
+QSettings Preferences() {
+  return QSettings(QStringLiteral("Zarvex Settings"), QCoreApplication::applicationName());
+}
+}  // namespace
 
 TMainWindow::TMainWindow(TForm1& form, QString historyDirectory) : form_(form) {
   setWindowTitle(form_.windowTitle());
@@ -40,9 +52,16 @@ TMainWindow::TMainWindow(TForm1& form, QString historyDirectory) : form_(form) {
   connect(&form_, &TForm1::ConfigurationRead, this, [this] {
     lastRead_ = form_.Cfg();
     StoreSnapshot(report::Snapshot::Kind::Read, form_.Cfg());
+    if (verify_ == Verify::Reading) VerifyRead();
   });
-  connect(&form_, &TForm1::WriteClicked, this,
-          [this] { StoreSnapshot(report::Snapshot::Kind::Write, form_.Cfg()); });
+  connect(&form_, &TForm1::WriteClicked, this, [this] {
+    StoreSnapshot(report::Snapshot::Kind::Write, form_.Cfg());
+    // Off by default: a write's bytes and what follows stay as designed.
+    verify_ = verifyAction_->isChecked() ? Verify::AwaitingWrite : Verify::Off;
+    written_ = form_.Cfg();
+    form_.SetReadCaption({});
+  });
+  connect(&form_, &TForm1::TransferTextChanged, this, &TMainWindow::TransferTextChanged);
 }
 
 TMainWindow::~TMainWindow() {
@@ -112,6 +131,14 @@ void TMainWindow::BuildMenus() {
   compare->setObjectName(QStringLiteral("ActionCompare"));
   compare->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
 
+  panel->addSeparator();
+  verifyAction_ = panel->addAction(QStringLiteral("Проверять после записи"));
+  verifyAction_->setObjectName(QStringLiteral("ActionVerifyAfterWrite"));
+  verifyAction_->setCheckable(true);
+  verifyAction_->setChecked(Preferences().value(QStringLiteral("verifyAfterWrite"), false).toBool());
+  connect(verifyAction_, &QAction::toggled, this,
+          [](bool on) { Preferences().setValue(QStringLiteral("verifyAfterWrite"), on); });
+
   QMenu* history = menuBar()->addMenu(QStringLiteral("&История"));
   QAction* list = history->addAction(QStringLiteral("История конфигураций…"), this, &TMainWindow::ShowHistory);
   list->setObjectName(QStringLiteral("ActionHistory"));
@@ -153,6 +180,53 @@ void TMainWindow::StoreSnapshot(report::Snapshot::Kind kind, const TCFG& cfg) {
     box->setModal(false);
     box->show();
   }
+}
+
+void TMainWindow::TransferTextChanged(const QString& text) {
+  if (verify_ == Verify::AwaitingWrite) {
+    if (text == QStringLiteral("Конфигурация записана")) {
+      verify_ = Verify::Reading;
+      form_.SetReadCaption(QStringLiteral("Проверка"));
+      form_.ButtonReadClick();
+    } else if (text.startsWith(QStringLiteral("Запись прервана"))) {
+      verify_ = Verify::Off;  // nothing whole to verify
+    }
+  } else if (verify_ == Verify::Reading && (text.startsWith(QStringLiteral("Чтение прервано")) ||
+                                            text.startsWith(QStringLiteral("Панель не отвечает")))) {
+    verify_ = Verify::Off;
+    form_.SetReadCaption({});
+  }
+}
+
+void TMainWindow::VerifyRead() {
+  verify_ = Verify::Off;
+  form_.SetReadCaption({});
+  const TCFG read = form_.Cfg();
+  const report::Comparison c = report::CompareWithPanel(read, written_, read.FirmwareVersion,
+                                                        [](const Text& t) {
+                                                          return FromPanelText(t).toStdString();
+                                                        }).comparison;
+  lastVerify_ = std::make_pair(written_, read);
+  if (c.parametersDiffering == 0) {
+    form_.ShowTransferResult(QStringLiteral("Конфигурация записана и проверена"), false);
+    return;
+  }
+  const QString text =
+      QStringLiteral("Проверка: панель хранит не то, что записано (%1)")
+          .arg(QString::fromStdString(Counted(c.parametersDiffering, "параметр", "параметра", "параметров")));
+  form_.ShowTransferResult(text, true);
+  // One click away: the compare of what was written with what was read.
+  auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Close, this);
+  box->setObjectName(QStringLiteral("VerifyMismatch"));
+  QPushButton* compare = box->addButton(QStringLiteral("Сравнить…"), QMessageBox::ActionRole);
+  connect(compare, &QPushButton::clicked, this, [this] {
+    TCompareDialog dialog(*this);
+    dialog.CompareWrittenWithRead(lastVerify_->first, lastVerify_->second);
+    dialog.exec();
+  });
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setModal(false);
+  box->show();
 }
 
 void TMainWindow::FactoryValues() {

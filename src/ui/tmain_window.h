@@ -34,6 +34,8 @@ class TMainWindow : public QMainWindow {
   // A menu entry by object name ("ActionButtonRead", "ActionCompare"...);
   // null when there is none.
   QAction* Action(const QString& objectName) const;
+  // The last verify's finding: what was written and what the panel held.
+  const std::optional<std::pair<TCFG, TCFG>>& LastVerify() const { return lastVerify_; }
 
  public slots:
   void ShowHistory();
@@ -53,11 +55,20 @@ class TMainWindow : public QMainWindow {
   QAction* ButtonAction(const QString& text, const char* buttonName, void (TForm1::*handler)(),
                         const QKeySequence& shortcut);
   void StoreSnapshot(report::Snapshot::Kind kind, const TCFG& cfg);
+  // Verify after write: the read that follows the 56th acknowledgement, and
+  // what it found.
+  void TransferTextChanged(const QString& text);
+  void VerifyRead();
 
   TForm1& form_;
   std::unique_ptr<report::ConfigHistory> history_;
   std::optional<TCFG> lastRead_;
+  enum class Verify { Off, AwaitingWrite, Reading };
+  Verify verify_ = Verify::Off;
+  TCFG written_;  // what the write being verified sent
+  QAction* verifyAction_ = nullptr;
   std::vector<std::pair<QPushButton*, QAction*>> mirrored_;
+  std::optional<std::pair<TCFG, TCFG>> lastVerify_;
 };
 
 }  // namespace zarvex

@@ -3,6 +3,7 @@
 // first and keep what they replace, and the compare against the last read
 // counts only what a write would change.
 
+#include <QAction>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTabWidget>
@@ -139,6 +140,49 @@ class WindowTruthTest : public QObject, testing::WindowStack {
     Edit("EditAP")->setText(QStringLiteral("other.apn"));
     compare.ChooseLastRead();
     QCOMPARE(compare.CountText(), QStringLiteral("Отличается 1 параметр из 56"));
+  }
+
+  void verifyAfterWriteReadsBackAndSaysWhatItFound() {
+    QAction* verify = window->Action(QStringLiteral("ActionVerifyAfterWrite"));
+    QVERIFY(verify && verify->isCheckable());
+    verify->setChecked(true);
+    panel->Plug(sim::PanelKind::First, 430);
+    QVERIFY(demo::WaitFor([&] { return form->Cfg().FirmwareVersion == 430; }, 5000));
+    Edit("EditAP")->setText(QStringLiteral("verify.apn"));
+    window->Action(QStringLiteral("ActionButtonWrite"))->trigger();
+    bool sawVerifyProgress = false;
+    const bool verified = demo::WaitFor(
+        [&] {
+          sawVerifyProgress |= form->TransferText().startsWith(QStringLiteral("Проверка: "));
+          return form->TransferText() == QStringLiteral("Конфигурация записана и проверена");
+        },
+        20000);
+    QVERIFY2(verified, qPrintable(form->TransferText()));
+    QVERIFY(sawVerifyProgress);
+    QCOMPARE(window->History().List().front().kind, report::Snapshot::Kind::Read);
+
+    // A worn cell: the panel acknowledges the access point but keeps its own.
+    panel->KeepParameter(10);
+    Edit("EditAP")->setText(QStringLiteral("other.apn"));
+    window->Action(QStringLiteral("ActionButtonWrite"))->trigger();
+    const QString mismatch = QStringLiteral("Проверка: панель хранит не то, что записано (1 параметр)");
+    QVERIFY2(demo::WaitFor([&] { return form->TransferText() == mismatch; }, 20000),
+             qPrintable(form->TransferText()));
+    QVERIFY(window->findChild<QMessageBox*>(QStringLiteral("VerifyMismatch")));
+    QVERIFY(window->LastVerify());
+    QCOMPARE(window->LastVerify()->first.AccessPoint, Text("other.apn"));
+    QCOMPARE(window->LastVerify()->second.AccessPoint, Text("verify.apn"));
+    verify->setChecked(false);  // remembered between starts: leave it as found
+  }
+
+  void withoutVerifyAWriteEndsAsWritten() {
+    QVERIFY(!window->Action(QStringLiteral("ActionVerifyAfterWrite"))->isChecked());
+    panel->Plug(sim::PanelKind::First, 430);
+    QVERIFY(demo::WaitFor([&] { return form->Cfg().FirmwareVersion == 430; }, 5000));
+    window->Action(QStringLiteral("ActionButtonWrite"))->trigger();
+    QVERIFY(demo::WaitFor([&] { return form->TransferText() == QStringLiteral("Конфигурация записана"); }, 20000));
+    QTest::qWait(300);
+    QCOMPARE(form->TransferText(), QStringLiteral("Конфигурация записана"));
   }
 
  private:
