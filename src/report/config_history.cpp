@@ -1,14 +1,12 @@
 #include "report/config_history.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
+#include "settings/file_system.h"
 #include "settings/local_time.h"
 #include "settings/settings_file.h"
 #include "settings/settings_file_error.h"
@@ -122,13 +120,13 @@ Snapshot ConfigHistory::Store(Snapshot::Kind kind, const TCFG& cfg, std::time_t 
   fs::path path;
   for (int attempt = 0;; ++attempt, ++sequence) {
     path = directory / PathOf(NameOf(kind, cfg, when, sequence));
-    const int fd = ops_.Open(Utf8Of(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    const int fd = ops_.Open(Utf8Of(path).c_str(), file_system::CreateExclusiveFlags(), 0666);
     if (fd >= 0) {
       ops_.Close(fd);
       break;
     }
     if (errno != EEXIST || attempt >= 100) {
-      throw SettingsFileError(Utf8Of(path) + ": " + std::strerror(errno));
+      throw SettingsFileError(Utf8Of(path) + ": " + file_system::ErrorText(errno));
     }
   }
   try {

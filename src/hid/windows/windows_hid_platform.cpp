@@ -277,18 +277,22 @@ void WindowsHidPlatform::DeviceChanged(bool arrived, const std::string& devicePa
     }
   }
   // Many messages in a burst end in one scan.
-  if (!loop_ || changePosted_.exchange(true)) return;
-  std::weak_ptr<std::function<void()>> target = onChange_;
-  loop_->Post([this, target] {
-    changePosted_ = false;
-    if (auto onChange = target.lock(); onChange && *onChange) (*onChange)();
+  const std::shared_ptr<Watcher> watcher = watch_;
+  if (!loop_ || !watcher || watcher->posted.exchange(true)) return;
+  std::weak_ptr<Watcher> target = watcher;
+  loop_->Post([target] {
+    const auto watcher = target.lock();
+    if (!watcher) return;
+    watcher->posted = false;
+    if (watcher->onChange) watcher->onChange();
   });
 }
 
 void WindowsHidPlatform::WatchChanges(THidMainLoop& loop, std::function<void()> onChange) {
   UnwatchChanges();
   loop_ = &loop;
-  onChange_ = std::make_shared<std::function<void()>>(std::move(onChange));
+  watch_ = std::make_shared<Watcher>();
+  watch_->onChange = std::move(onChange);
   auto ended = std::make_shared<std::atomic<bool>>(false);
   watcher_ = std::thread([this, ended] {
     Watch();
@@ -329,7 +333,7 @@ void WindowsHidPlatform::UnwatchChanges() {
     watcher_.join();
   }
   window_ = nullptr;
-  onChange_.reset();
+  watch_.reset();
   loop_ = nullptr;
 }
 

@@ -49,9 +49,14 @@ class WindowsHidPlatform final : public THidPlatform {
   std::map<std::string, unsigned> plugs_;
   std::vector<std::string> lastListed_;
 
+  // Shared with the tasks posted to the main loop, which may run after the
+  // watch has ended.
+  struct Watcher {
+    std::function<void()> onChange;
+    std::atomic<bool> posted{false};
+  };
   THidMainLoop* loop_ = nullptr;
-  std::shared_ptr<std::function<void()>> onChange_;
-  std::atomic<bool> changePosted_{false};
+  std::shared_ptr<Watcher> watch_;
   std::thread watcher_;
   std::atomic<void*> window_{nullptr};
 };
