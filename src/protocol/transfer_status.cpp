@@ -16,6 +16,7 @@ void TransferStatus::Connected() {
   readInterrupted_ = writeInterrupted_ = false;
   readCompleted_ = writeCompleted_ = false;
   keyListing_ = false;
+  readAfterWrite_ = false;
   readWatch_.Stop();
   writeWatch_.Stop();
   otherWatch_.Stop();
@@ -36,6 +37,7 @@ void TransferStatus::Disconnected() {
 void TransferStatus::ReadClicked() {
   read_.reset();
   readRunning_ = true;
+  readAfterWrite_ = false;
   readCompleted_ = readInterrupted_ = false;
   shows_ = Shows::Read;
 }
@@ -108,6 +110,7 @@ void TransferStatus::Settle(const LinkState& s, bool panelHeld, int keyCount) {
     // After a write click the next value report starts a whole new read.
     if (s.ReadStep == 1 && lastReadStep_ != 1) read_.reset();
     readRunning_ = true;
+    readAfterWrite_ = true;
     readInterrupted_ = readCompleted_ = false;
     shows_ = Shows::Read;
   } else if (readRunning_ && !readNow) {
@@ -200,15 +203,21 @@ void TransferStatus::Refresh() {
     switch (shows_) {
       case Shows::Nothing:
         break;
-      case Shows::Read:
-        if (readRunning_) t.text = "Чтение: " + OfAll(read_.count());
+      case Shows::Read: {
+        const std::string reading = readAfterWrite_ ? "Чтение после записи" : "Чтение";
+        if (readRunning_) t.text = reading + ": " + OfAll(read_.count());
         else if (readCompleted_) t.text = "Конфигурация прочитана";
-        else if (readInterrupted_) t.text = "Чтение прервано: " + OfAll(read_.count());
+        else if (readInterrupted_) t.text = reading + " прервано: " + OfAll(read_.count());
+        if (readRunning_ || readCompleted_ || readInterrupted_) t.done = static_cast<int>(read_.count());
         break;
+      }
       case Shows::Write:
         if (writeRunning_) t.text = "Запись: " + OfAll(acknowledged_.count());
         else if (writeCompleted_) t.text = "Конфигурация записана";
         else if (writeInterrupted_) t.text = "Запись прервана: записано " + OfAll(acknowledged_.count());
+        if (writeRunning_ || writeCompleted_ || writeInterrupted_) {
+          t.done = static_cast<int>(acknowledged_.count());
+        }
         break;
       case Shows::KeyList:
         t.text = "Получено ключей: " + std::to_string(keyCount_);

@@ -71,6 +71,8 @@ class TransferStatus {
   bool readInterrupted_ = false, writeInterrupted_ = false;
   bool readIncomplete_ = false, writeIncomplete_ = false;  // the warnings
   bool keyListing_ = false;
+  // The read after a write that the next value report starts without a click.
+  bool readAfterWrite_ = false;
   int keyCount_ = 0;
   int32_t lastReadStep_ = 200;
   int lastAck_ = -1;  // acknowledgement seen in the current event

@@ -11,6 +11,7 @@
 #include <QTime>
 #include <QTimer>
 
+#include "protocol/protocol_codes.h"
 #include "report/panel_compare.h"
 #include "settings/installer_units.h"
 #include "text/panel_text.h"
@@ -279,6 +280,14 @@ void TForm1::ShowTransferStatus(const protocol::TransferStatusText& status) {
   }
   bar->setFormat(shown);
   bar->setTextVisible(!shown.isEmpty());
+  const bool counted = status.done >= 0;
+  if (counted) {
+    bar->setValue(std::clamp(status.done * bar->maximum() / protocol::kParameterCount,
+                             bar->minimum(), bar->maximum()));
+  } else if (fillFollowsText_) {
+    bar->setValue(std::clamp(linkPosition_, bar->minimum(), bar->maximum()));
+  }
+  fillFollowsText_ = counted;
   if (status.alarm != progressAlarm_) {
     progressAlarm_ = status.alarm;
     ApplyProgressStyle();
@@ -352,6 +361,8 @@ QString TForm1::TransferWarning() const {
 }
 
 void TForm1::SetProgressPosition(int position) {
+  linkPosition_ = position;
+  if (fillFollowsText_) return;
   QProgressBar* bar = ui_->ProgressBar;
   bar->setValue(std::clamp(position, bar->minimum(), bar->maximum()));
 }

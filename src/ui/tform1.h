@@ -169,6 +169,10 @@ class TForm1 : public QWidget, public protocol::PanelView {
   QTimer* timer_ = nullptr;
   bool progressSmooth_ = false;
   bool progressAlarm_ = false;
+  // While the status text counts parameters, the fill shows that count, not
+  // the link's step: after a write the two part (key records move the step).
+  bool fillFollowsText_ = false;
+  int linkPosition_ = 1;  // the link's last position, shown when no count is
   QLabel* transferWarning_ = nullptr;
   QString transferText_;
   QString readCaption_;

@@ -6,6 +6,9 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -183,6 +186,42 @@ class WindowTruthTest : public QObject, testing::WindowStack {
     QVERIFY(demo::WaitFor([&] { return form->TransferText() == QStringLiteral("Конфигурация записана"); }, 20000));
     QTest::qWait(300);
     QCOMPARE(form->TransferText(), QStringLiteral("Конфигурация записана"));
+  }
+
+  // After a write, listing keys starts the link's own read: the bar's text
+  // names it, and whenever the text counts parameters the fill shows that
+  // count, never the link's step.
+  void theBarsFillAgreesWithItsTextAfterAKeyListing() {
+    panel->Plug(sim::PanelKind::First, 430);
+    panel->WithModel([](sim::PanelModel& m) {
+      for (int k = 1; k <= 5; ++k) m.Keys().Put(k * 3, {1, 2, 3, 4, 5, 6, 7, static_cast<uint8_t>(k)});
+    });
+    QVERIFY(demo::WaitFor([&] { return form->Cfg().FirmwareVersion == 430; }, 5000));
+    auto* bar = form->findChild<QProgressBar*>(QStringLiteral("ProgressBar"));
+    QStringList disagreements, texts;
+    auto agrees = [&] {
+      const QString text = form->TransferText();
+      if (texts.isEmpty() || texts.back() != text) texts << text;
+      const QRegularExpressionMatch counted =
+          QRegularExpression(QStringLiteral("(\\d+) из 56$")).match(text);
+      int expected = -1;
+      if (counted.hasMatch()) expected = std::max(counted.captured(1).toInt(), bar->minimum());
+      if (text.startsWith(QStringLiteral("Конфигурация"))) expected = bar->maximum();
+      if (expected >= 0 && bar->value() != expected) {
+        disagreements << text + QStringLiteral(" / ") + QString::number(bar->value());
+      }
+    };
+    window->Action(QStringLiteral("ActionButtonWrite"))->trigger();
+    QVERIFY(demo::WaitFor([&] { agrees(); return form->TransferText() == QStringLiteral("Конфигурация записана"); }, 20000));
+    form->findChild<QPushButton*>(QStringLiteral("ButtonReadKeys"))->click();
+    QVERIFY(demo::WaitFor([&] {
+      agrees();
+      return form->TransferText().startsWith(QStringLiteral("Чтение после записи прервано"));
+    }, 20000));
+    QVERIFY2(disagreements.isEmpty(), qPrintable(disagreements.join(QStringLiteral("; "))));
+    QVERIFY2(!texts.join(QLatin1Char(';')).contains(QStringLiteral("Чтение: ")),
+             qPrintable(texts.join(QStringLiteral("; "))));
+    QCOMPARE(form->findChild<QTableWidget*>(QStringLiteral("KeyGrid2"))->rowCount(), 6);
   }
 
  private:

@@ -239,6 +239,35 @@ TEST_F(TransferStatusTest, KeyListingCountsTheKeysAndEachRecordRestartsTheWatch)
   EXPECT_FALSE(view.transfer.alarm);
 }
 
+// After a write the next value report starts a read by itself, and key
+// records move its step past parameters never asked for. The text names that
+// read, and every counted text carries its count for the bar.
+TEST_F(TransferStatusTest, TheReadAfterAWriteIsNamedAndEveryCountedTextCarriesItsCount) {
+  FakeDevice& panel = Connect(430);
+  link.ButtonWriteClick();
+  WriteSteps(panel);
+  EXPECT_EQ(view.transfer.done, 56);
+  link.ButtonReadKeysClick();
+  for (int k = 1; k <= 5; ++k) Feed(panel, KeyRecord(k * 3, {1, 2, 3, 4, 5, 6, 7, static_cast<uint8_t>(k)}));
+  EXPECT_EQ(Text(), "Получено ключей: 5");
+  EXPECT_EQ(view.transfer.done, -1);
+  Feed(panel, KeyListEnd());
+  EXPECT_EQ(Text(), "Чтение после записи: 0 из 56");
+  EXPECT_EQ(view.transfer.done, 0);
+  ReadUntilIdle(panel);
+  // Parameters 1..5 were skipped by the key records' steps.
+  EXPECT_EQ(Text(), "Чтение после записи прервано: 51 из 56");
+  EXPECT_EQ(view.transfer.done, 51);
+
+  link.ButtonReadClick();
+  EXPECT_EQ(Text(), "Чтение: 0 из 56");
+  ReadUntilIdle(panel, 7);
+  EXPECT_EQ(view.transfer.done, 7);
+  ReadUntilIdle(panel);
+  EXPECT_EQ(Text(), "Конфигурация прочитана");
+  EXPECT_EQ(view.transfer.done, 56);
+}
+
 TEST_F(TransferStatusTest, TheLogShowsSentReportsWithTheirReportId) {
   FakeDevice& panel = Connect(430);
   view.logVisible = true;
