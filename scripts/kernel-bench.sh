@@ -4,7 +4,11 @@
 # HID layer and device link against the real hidraw node, the window through
 # a whole session under Xvfb, and the transfer benchmark.
 #   bash scripts/kernel-bench.sh [--crash] [build directory, default build-test]
+#   bash scripts/kernel-bench.sh --wine <Windows build> [Linux build]
 #   ZARVEX_KERNEL_PACKAGE=linux-image-6.1.0-50-amd64 picks another kernel.
+# --wine runs, instead, the Windows programs under Wine in the guest against
+# the same gadget panel (served by the Linux build's zarvex-panel-gadget),
+# beside the Linux CLI and figures; results in <Windows build>/kernel-results-wine.
 # Needs the build directory built; installs what it needs; fails loudly.
 # A kernel oops ends the guest at once (oops=panic) and is reported as a
 # crash; --crash makes the guest oops on purpose, to prove that path.
@@ -12,14 +16,26 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
-crash=0
+crash=0 windows=""
 [ "${1:-}" = --crash ] && { crash=1; shift; }
+[ "${1:-}" = --wine ] && { windows=$(realpath "${2:?--wine needs the Windows build}"); shift 2; }
 build=$(realpath "${1:-build-test}")
 die() { echo "kernel-bench: $*" >&2; exit 1; }
-for program in kernel_tests kernel_window_session; do
-  [ -x "$build/tests/kernel/$program" ] || die "build $build first (no tests/kernel/$program)"
-done
-bash scripts/install-deps.sh kernel >/dev/null
+if [ -n "$windows" ]; then
+  for program in sim/zarvex-panel-gadget src/cli/zarvex-cli bench/bench_panel_transfer; do
+    [ -x "$build/$program" ] || die "build $build first (no $program)"
+  done
+  for program in dist/zarvex-cli.exe bench/bench_panel_transfer.exe \
+                 tests/kernel/kernel_window_session_external.exe; do
+    [ -f "$windows/$program" ] || die "build $windows first (bash scripts/windows-build.sh; no $program)"
+  done
+  bash scripts/install-deps.sh kernel windows >/dev/null
+else
+  for program in kernel_tests kernel_window_session; do
+    [ -x "$build/tests/kernel/$program" ] || die "build $build first (no tests/kernel/$program)"
+  done
+  bash scripts/install-deps.sh kernel >/dev/null
+fi
 
 # The kernel: the one package linux-image-amd64 depends on, unpacked once.
 cache=/var/tmp/zarvex-kernel
@@ -80,16 +96,26 @@ done
 
 results=$build/kernel-results
 [ "$crash" = 1 ] && results=$build/kernel-results-crash
+[ -n "$windows" ] && results=$windows/kernel-results-wine
 rm -rf "$results" && mkdir -p "$results"
 chmod 777 "$results"
+limit=840
+if [ -n "$windows" ]; then
+  # Made once on the host (a first start under TCG takes minutes), copied so
+  # that the guest's registry writes never reach the kept prefix.
+  prefix=$(bash scripts/wine-prefix.sh)
+  cp -a "$prefix" "$results/wine-prefix"
+  trap 'rm -rf "$work" "$results/wine-prefix"' EXIT
+  limit=1500
+fi
 accel=tcg
 echo "kernel-bench: booting $package ($debian_version) under QEMU ($accel)"
 start=$(date +%s)
 # oops=panic with panic=-1 and -no-reboot: a kernel bug ends QEMU at once
 # instead of leaving the guest in soft lockups until the time limit.
-timeout 840 qemu-system-x86_64 -accel "$accel" -m 2048 -smp 2 -nographic -no-reboot \
+timeout "$limit" qemu-system-x86_64 -accel "$accel" -m 2048 -smp 2 -nographic -no-reboot \
   -kernel "$tree/boot/vmlinuz-$version" -initrd "$work/initrd.gz" \
-  -append "console=ttyS0 oops=panic panic=-1 softlockup_panic=1 quiet zarvex.crash=$crash zarvex.results=$results zarvex.script=$repo/tests/kernel/guest-run.sh zarvex.build=$build" \
+  -append "console=ttyS0 oops=panic panic=-1 softlockup_panic=1 quiet zarvex.crash=$crash zarvex.results=$results zarvex.script=$repo/tests/kernel/guest-run.sh zarvex.build=$build${windows:+ zarvex.windows=$windows}" \
   -virtfs local,path=/,mount_tag=host,readonly=on,security_model=none,multidevs=remap \
   -virtfs local,path="$results",mount_tag=results,security_model=none \
   > "$results/console.log" 2>&1 || true

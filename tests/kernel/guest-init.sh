@@ -10,6 +10,7 @@ arg() { sed -n "s/.*zarvex\.$1=\([^ ]*\).*/\1/p" /proc/cmdline; }
 results=$(arg results)
 script=$(arg script)
 build=$(arg build)
+windows=$(arg windows)
 repo=${script%/tests/kernel/*}
 
 while read -r module options; do
@@ -29,7 +30,7 @@ mount -t configfs configfs /host/sys/kernel/config
 # The guest's own /tmp, /run and /var/tmp hide the host's; a clone or build
 # that lives there is carried over into them.
 n=0
-for path in $repo $build; do
+for path in $repo $build $windows; do
   case $path in /tmp/*|/run/*|/var/tmp/*)
     n=$((n + 1)); mkdir -p "/keep/$n"; mount --bind "/host$path" "/keep/$n"
     echo "$path" > "/keep/$n.path" ;;

@@ -17,6 +17,13 @@ if grep -q "zarvex.crash=1" /proc/cmdline; then
 fi
 log "kernel $(uname -r), controllers: $(ls /sys/class/udc | tr '\n' ' ')"
 
+# The Windows leg instead: the Windows programs under Wine on the same panel.
+windows=$(sed -n 's/.*zarvex\.windows=\([^ ]*\).*/\1/p' /proc/cmdline)
+if [ -n "$windows" ]; then
+  sh "$here/wine-leg.sh" "$results" "$build" "$windows" "$results/wine-prefix"
+  exit $?
+fi
+
 "$build/tests/kernel/kernel_tests" --gtest_output="xml:$results/kernel_tests.xml" \
   > "$results/kernel_tests.log" 2>&1 || status=1
 grep -E "^\[  (PASSED|FAILED) |^\[  FAILED  \]|FIGURES" "$results/kernel_tests.log" | tee -a "$results/bench.log"
