@@ -168,6 +168,10 @@ class WindowsHidHandle final : public THidHandle {
   uint32_t lastError_ = 0;
 };
 
+constexpr UINT kArmLateScan = WM_APP + 1;
+constexpr UINT_PTR kLateScanTimer = 1;
+constexpr UINT kLateScanMs = 1000;
+
 // The watching thread's window procedure: the platform rides in the window's
 // user data.
 LRESULT CALLBACK WatchProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -179,6 +183,17 @@ LRESULT CALLBACK WatchProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
       platform->DeviceChanged(wparam == DBT_DEVICEARRIVAL, Utf8(iface->dbcc_name));
     }
     return TRUE;
+  }
+  if (message == kArmLateScan) {
+    SetTimer(hwnd, kLateScanTimer, kLateScanMs, nullptr);  // restarts a running one
+    return 0;
+  }
+  if (message == WM_TIMER && wparam == kLateScanTimer) {
+    KillTimer(hwnd, kLateScanTimer);
+    if (auto* platform = reinterpret_cast<WindowsHidPlatform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
+      platform->PostScan();
+    }
+    return 0;
   }
   if (message == WM_CLOSE) {
     DestroyWindow(hwnd);
@@ -276,6 +291,11 @@ void WindowsHidPlatform::DeviceChanged(bool arrived, const std::string& devicePa
       ++plugs_[key];
     }
   }
+  if (HWND hwnd = static_cast<HWND>(window_.load())) PostMessageW(hwnd, kArmLateScan, 0, 0);
+  PostScan();
+}
+
+void WindowsHidPlatform::PostScan() {
   // Many messages in a burst end in one scan.
   const std::shared_ptr<Watcher> watcher = watch_;
   if (!loop_ || !watcher || watcher->posted.exchange(true)) return;

@@ -38,8 +38,13 @@ class WindowsHidPlatform final : public THidPlatform {
   void UnwatchChanges() override;
 
   // What a WM_DEVICECHANGE tells: an interface came or went (its path, UTF-8).
-  // Called on the watching thread; public so tests can feed it.
+  // Called on the watching thread; public so tests can feed it. A scan runs
+  // at once and one more a second after the last message: Wine's lists can
+  // lag its notifications, and a scan that raced them would leave a gone
+  // panel held until the next plug.
   void DeviceChanged(bool arrived, const std::string& devicePath);
+  // Posts one scan to the main loop; many before it runs end in one.
+  void PostScan();
 
  private:
   void Watch();

@@ -45,12 +45,16 @@ TEST(WindowsHidPlatformTest, DeviceChangeMessagesEndInOneScanOnTheMainLoop) {
   EXPECT_TRUE(loop.RunUntil([&] { return scans > 0; }, std::chrono::milliseconds(2000)));
   loop.RunUntil([] { return false; }, std::chrono::milliseconds(50));
   EXPECT_EQ(scans, 1);
+  // A second after the last message, one more scan: Wine's lists may lag.
+  EXPECT_TRUE(loop.RunUntil([&] { return scans == 2; }, std::chrono::milliseconds(3000)));
+  loop.RunUntil([] { return false; }, std::chrono::milliseconds(1500));
+  EXPECT_EQ(scans, 2);
   platform.DeviceChanged(true, "\\\\?\\HID#panel");
-  EXPECT_TRUE(loop.RunUntil([&] { return scans == 2; }, std::chrono::milliseconds(2000)));
+  EXPECT_TRUE(loop.RunUntil([&] { return scans == 3; }, std::chrono::milliseconds(2000)));
   platform.UnwatchChanges();
   platform.DeviceChanged(true, "\\\\?\\HID#panel");  // after the watch: nothing
-  loop.RunUntil([] { return false; }, std::chrono::milliseconds(50));
-  EXPECT_EQ(scans, 2);
+  loop.RunUntil([] { return false; }, std::chrono::milliseconds(1500));
+  EXPECT_EQ(scans, 3);
 }
 
 // Whatever Wine or Windows lists, every interface has a path and an
