@@ -187,8 +187,8 @@ std::unique_ptr<TPanelSession> Command::Open(int& code, const std::string& chose
     code = Fail(kUsage, list.substr(0, list.size() - 1));
     return nullptr;
   }
-  if (!node->readWrite) {
-    code = Fail(kNoAccess, NoAccessText(node->path));
+  if (!node->readWrite || node->busy) {
+    code = Fail(kNoAccess, node->busy ? BusyText(node->path) : NoAccessText(node->path));
     return nullptr;
   }
   auto session = Session(node->path);
@@ -206,19 +206,22 @@ int Command::List() {
   if (!a_.json && !panels.empty()) env_.out << "УЗЕЛ\tИЗДЕЛИЕ\tМОДЕЛЬ\tВЕРСИЯ\tДОСТУП\n";
   for (const PanelNode& p : panels) {
     std::string model = "?", version = "?";
-    if (p.readWrite) {
+    if (p.readWrite && !p.busy) {
       auto s = Session(p.path);
       if (s->Connect() == kOk) {
         model = s->Model();
         version = std::to_string(s->FirmwareVersion());
       }
     }
-    const std::string access = p.readWrite ? "чтение и запись" : "только запрос";
+    const std::string access = p.busy        ? "занята другой программой"
+                               : p.readWrite ? "чтение и запись"
+                                             : "только запрос";
     if (a_.json) {
       json += std::string(json.size() > 1 ? "," : "") + "\n  {\"node\": " + JsonString(p.path) +
               ", \"product\": " + JsonString(kPanelProduct) + ", \"model\": " + JsonString(model) +
               ", \"firmware\": " + JsonString(version) +
-              ", \"read_write\": " + (p.readWrite ? "true" : "false") + "}";
+              ", \"read_write\": " + (p.readWrite ? "true" : "false") +
+              ", \"busy\": " + (p.busy ? "true" : "false") + "}";
     } else {
       env_.out << p.path << "\t" << kPanelProduct << "\t" << model << "\t" << version << "\t"
                << access << "\n";
@@ -465,9 +468,9 @@ int Command::Provision() {
     ++handled;
     std::string model = "?", version = "?", result;
     int panelCode = kOk;
-    if (!next->readWrite) {
+    if (!next->readWrite || next->busy) {
       panelCode = kNoAccess;
-      result = "нет доступа к устройству";
+      result = next->busy ? "панель занята другой программой" : "нет доступа к устройству";
     } else {
       auto s = Session(next->path);
       panelCode = s->Connect();

@@ -27,9 +27,16 @@ std::vector<PanelNode> FindPanels(hid::THidPlatform& platform) {
     query.reset();
     const bool readWrite =
         platform.Open(found.devicePath, hid::THidAccess::ReadWrite, error) != nullptr;
-    panels.push_back({found.devicePath, found.instance, readWrite});
+    // Claimed for a moment only: whether another program holds it now.
+    const bool busy = readWrite && !platform.Claim(found.devicePath, error) &&
+                      platform.ClassifyError(error) == hid::THidErrorKind::Busy;
+    panels.push_back({found.devicePath, found.instance, readWrite, busy});
   }
   return panels;
+}
+
+std::string BusyText(const std::string& path) {
+  return "Нет доступа к устройству " + path + ".\n" + protocol::PanelBusyHint();
 }
 
 
@@ -67,11 +74,12 @@ int TPanelSession::Connect() {
       kConnectWaitMs);
   if (Interrupted()) return Cut();
   if (view_.status == kNoAccessStatus) {
+    const bool busy = link.RefusedAsBusy();
     std::string node = path_;
     for (const PanelNode& p : FindPanels(platform_)) {
-      if (node.empty() && !p.readWrite) node = p.path;
+      if (node.empty() && (busy ? p.busy : !p.readWrite)) node = p.path;
     }
-    message_ = NoAccessText(node);
+    message_ = busy ? BusyText(node) : NoAccessText(node);
     return kNoAccess;
   }
   if (!link.PanelHeld()) {

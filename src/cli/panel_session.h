@@ -36,6 +36,7 @@ struct PanelNode {
   std::string path;
   std::string instance;  // differs for every plug
   bool readWrite = false;
+  bool busy = false;  // read-write, but another program holds it
 };
 
 // The panels present now, in the system's order.
@@ -44,6 +45,8 @@ std::vector<PanelNode> FindPanels(hid::THidPlatform& platform);
 // The message for a node the user may not open, with what to do about it on
 // this system (cli/linux, cli/windows).
 std::string NoAccessText(const std::string& path);
+// The message for a node another program holds.
+std::string BusyText(const std::string& path);
 
 // One panel, connected through the same controller, reading thread and
 // device link as the window, paced by the same 10 ms ticks. Every operation

@@ -1,6 +1,5 @@
 #include "hid/hid_device.h"
 
-#include <cerrno>
 
 #include "hid/controller_error.h"
 #include "hid/hid_device_controller.h"
@@ -36,6 +35,7 @@ THidDevice::~THidDevice() {
   SetDataHandlerSlot(nullptr);  // stops the reading thread
   unplugHandler_.reset();
   CloseHandles();
+  claim_.reset();  // before the replacement is made at check-in
   if (controller_) controller_->CheckIn(*this, std::move(data), std::move(unplug));
 }
 
@@ -67,7 +67,7 @@ THidCaps THidDevice::ReportCaps() {
 bool THidDevice::WriteReport(const uint8_t* buffer, int length, uint32_t& written) {
   written = 0;
   if (!OpenMainHandle()) return false;
-  if (!readWriteAccess_ || length < 0 || (length > 0 && !buffer)) return false;
+  if (!ReadWriteAccess() || length < 0 || (length > 0 && !buffer)) return false;
   std::size_t n = 0;
   const bool ok = mainHandle_->Write(buffer, static_cast<std::size_t>(length), n);
   written = static_cast<uint32_t>(n);
@@ -85,12 +85,23 @@ bool THidDevice::OpenMainHandle() {
   uint32_t error = 0;
   mainHandle_ = platform_.Open(pnpInfo_.devicePath, THidAccess::ReadWrite, error);
   readWriteAccess_ = static_cast<bool>(mainHandle_);
-  openError_ = error;
+  if (!claimRefused_) openError_ = error;
   if (!mainHandle_) mainHandle_ = platform_.Open(pnpInfo_.devicePath, THidAccess::QueryOnly, error);
   return static_cast<bool>(mainHandle_);
 }
 
 void THidDevice::CloseMainHandle() { mainHandle_.reset(); }
+
+void THidDevice::Claim() {
+  if (!readWriteAccess_ || claim_) return;
+  uint32_t error = 0;
+  claim_ = platform_.Claim(pnpInfo_.devicePath, error);
+  if (claim_) return;
+  // Not ours to use, whatever the reason the claim failed.
+  claimRefused_ = true;
+  openError_ = error;
+  heldElsewhere_ = platform_.ClassifyError(error) == THidErrorKind::Busy;
+}
 
 void THidDevice::CloseReadHandle() {
   std::shared_ptr<THidHandle> handle;
@@ -131,7 +142,7 @@ void THidDevice::SetDataHandlerSlot(DataSlot handler) {
 }
 
 void THidDevice::StartReading() {
-  if (!dataHandler_ || !plugged_ || !checkedOut_ || !readWriteAccess_ || readThread_) return;
+  if (!dataHandler_ || !plugged_ || !checkedOut_ || !ReadWriteAccess() || readThread_) return;
   const uint16_t length = ReportCaps().inputReportByteLength;
   if (length == 0) return;  // a device without input reports has nothing to read
   // The kernel queues a report only for files open when it arrives: open the
@@ -147,14 +158,14 @@ void THidDevice::StopReading() { THidDeviceReadThread::Stop(std::move(readThread
 std::shared_ptr<THidHandle> THidDevice::BeginRead(uint32_t& error) {
   std::lock_guard lock(readMutex_);
   if (!plugged_ || !(checkedOut_ || inEvent_)) {
-    error = ENODEV;
+    error = platform_.ErrorCode(THidErrorKind::Gone);
     return nullptr;
   }
   if (!readHandle_) {
     error = 0;
     readHandle_ = platform_.Open(pnpInfo_.devicePath, THidAccess::ReadWrite, error);
     if (!readHandle_) {
-      if (!error) error = EIO;
+      if (!error) error = platform_.ErrorCode(THidErrorKind::Other);
       return nullptr;
     }
   }
@@ -175,6 +186,7 @@ void THidDevice::MarkUnplugged() {
   // Not plugged first, so the reading thread cannot reopen what is closed here.
   plugged_ = false;
   CloseHandles();
+  claim_.reset();
   if (auto handler = unplugHandler_) {
     (*handler)(*this);
   }

@@ -45,11 +45,14 @@ class THidDevice {
   bool Plugged() const { return plugged_; }
   bool CheckedOut() const { return checkedOut_; }
   bool InEvent() const { return inEvent_; }
-  // The last opening of the main handle was read-write.
-  bool ReadWriteAccess() const { return readWriteAccess_; }
-  // Platform code (errno on Linux) of the last failed read-write opening, 0
-  // when it succeeded: why a listed device is query-only.
+  // The last opening of the main handle was read-write, and no other
+  // holder has the device claimed.
+  bool ReadWriteAccess() const { return readWriteAccess_ && !claimRefused_; }
+  // Platform code of the last failed read-write opening or claim, 0 when
+  // both succeeded: why a listed device is query-only.
   uint32_t OpenError() const { return openError_; }
+  // Checking it out found it claimed by another holder (another program).
+  bool HeldElsewhere() const { return heldElsewhere_; }
 
   // UTF-8. Cached once non-empty; asked of the device only while it is
   // plugged and checked out or being offered, so a removed device keeps
@@ -112,6 +115,8 @@ class THidDevice {
   void Detach() { controller_ = nullptr; }
   void SetInEvent(bool v) { inEvent_ = v; }
   void SetCheckedOut(bool v) { checkedOut_ = v; }
+  // At check-out: claims the device for this holder, or marks it held elsewhere.
+  void Claim();
 
   THidDeviceController* controller_;
   THidPlatform& platform_;
@@ -132,7 +137,10 @@ class THidDevice {
   DataErrorSlot dataErrorHandler_;
   PlugSlot unplugHandler_;
   bool readWriteAccess_ = false;
+  bool claimRefused_ = false;
+  bool heldElsewhere_ = false;  // refused as busy
   uint32_t openError_ = 0;
+  std::unique_ptr<THidClaim> claim_;  // while checked out with read-write access
   std::unique_ptr<THidDeviceReadThread> readThread_;
 };
 

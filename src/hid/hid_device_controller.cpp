@@ -224,6 +224,7 @@ THidDeviceHold THidDeviceController::CheckOutAt(int index) {
   ++checkedOutCount_;
   --checkedInCount_;
   THidDeviceHold hold(device);
+  device->Claim();
   device->StartReading();
   return hold;
 }

@@ -1,7 +1,6 @@
 #include "hid/hid_device_read_thread.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <memory>
 
@@ -97,10 +96,15 @@ void THidDeviceReadThread::WaitUntilDelivered() {
 }
 
 void THidDeviceReadThread::Drain() {
+  std::shared_ptr<THidHandle> lastRead;  // its pending read ends with us
   while (!stop_) {
     uint32_t error = 0;
     std::shared_ptr<THidHandle> handle = device_.BeginRead(error);
     if (handle) {
+      if (lastRead != handle) {
+        if (lastRead) lastRead->EndPendingRead();
+        lastRead = handle;
+      }
       std::fill(readBuffer_.begin(), readBuffer_.end(), 0);
       const THidReadResult r = handle->Read(readBuffer_.data(), readBuffer_.size(), device_.ReadSleepTime());
       if (r.status == THidReadStatus::Data) {
@@ -115,15 +119,17 @@ void THidDeviceReadThread::Drain() {
       // The read failed (device gone): the handle is of no further use, and
       // the failure is reported like a read that could not be started.
       device_.DropReadHandle(handle);
+      lastRead.reset();
       error = r.error;
     }
-    Put({{}, error ? error : static_cast<uint32_t>(EIO)});
+    Put({{}, error ? error : device_.platform_.ErrorCode(THidErrorKind::Other)});
     // Reported once it has been dealt with; a device that stays unreadable
     // (removal not processed yet) is not reopened in a tight loop.
     WaitUntilDelivered();
     std::unique_lock lock(queueMutex_);
     queueChanged_.wait_for(lock, std::chrono::milliseconds(10), [this] { return stop_.load(); });
   }
+  if (lastRead) lastRead->EndPendingRead();
 }
 
 void THidDeviceReadThread::Body() {

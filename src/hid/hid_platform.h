@@ -35,6 +35,24 @@ struct THidCaps {
 
 enum class THidAccess { ReadWrite, QueryOnly };
 
+// What a platform's error code means to the program. Codes are the
+// platform's own (errno on Linux, Win32 on Windows); only it can tell them.
+enum class THidErrorKind {
+  None,
+  Gone,      // the device left
+  Denied,    // the system refuses access (permissions, a device it keeps)
+  Busy,      // another holder has the device
+  TimedOut,  // a write that never completed
+  Other,
+};
+
+// While it lives, no other holder, in this program or another, can claim
+// the same device. Destruction releases it; so does the end of the process.
+class THidClaim {
+ public:
+  virtual ~THidClaim() = default;
+};
+
 enum class THidReadStatus {
   Data,       // bytes were read
   TimedOut,   // nothing arrived within the wait
@@ -45,7 +63,7 @@ enum class THidReadStatus {
 struct THidReadResult {
   THidReadStatus status = THidReadStatus::Failed;
   std::size_t bytes = 0;
-  uint32_t error = 0;  // platform error code (errno on Linux) when Failed
+  uint32_t error = 0;  // the platform's code when Failed; see ClassifyError
 };
 
 // An open device. Every report buffer starts with the report ID byte (0 for
@@ -65,6 +83,10 @@ class THidHandle {
   virtual THidReadResult Read(uint8_t* buffer, std::size_t length, int timeoutMs) = 0;
   // Ends the Read in progress, or else the next one, with Cancelled.
   virtual void CancelRead() = 0;
+  // Cancels and awaits a read that Read left pending on the system (an
+  // overlapped read outlives its call); the reading thread calls it before
+  // it ends, so no read survives the thread that started it.
+  virtual void EndPendingRead() {}
   virtual uint32_t LastError() const = 0;
 };
 
@@ -81,6 +103,14 @@ class THidPlatform {
   // device list (several changes may end in one call). One watcher at a time.
   virtual void WatchChanges(THidMainLoop& loop, std::function<void()> onChange) = 0;
   virtual void UnwatchChanges() = 0;
+  // The device for this holder alone while the claim lives: two programs on
+  // one panel would interleave their requests. Null with error set (kind
+  // Busy) when another holder has it.
+  virtual std::unique_ptr<THidClaim> Claim(const std::string& devicePath, uint32_t& error) = 0;
+  virtual THidErrorKind ClassifyError(uint32_t error) const = 0;
+  // The platform's own code for a failure the shared layer finds itself (a
+  // device no longer plugged, a read that cannot start).
+  virtual uint32_t ErrorCode(THidErrorKind kind) const = 0;
 };
 
 }  // namespace zarvex::hid

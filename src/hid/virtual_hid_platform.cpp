@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 
+#include "hid/errno_kind.h"
 #include "hid/hid_main_loop.h"
 
 namespace zarvex::hid {
@@ -26,6 +27,8 @@ struct VirtualHidPlatform::State {
     int cancelledReads = 0;
     int openHandles = 0;
     int failOpens = 0;
+    bool claimed = false;
+    int endedPendingReads = 0;
   };
 
   mutable std::mutex mutex;
@@ -72,6 +75,11 @@ class VirtualHandle final : public THidHandle {
     if (!d) return false;
     out = d->profile.productString;
     return true;
+  }
+
+  void EndPendingRead() override {
+    std::lock_guard lock(state_->mutex);
+    if (auto* d = state_->Find(id_)) ++d->endedPendingReads;
   }
 
   bool Caps(THidCaps& out) override {
@@ -267,16 +275,71 @@ std::vector<THidInterface> VirtualHidPlatform::PresentInterfaces() {
   return result;
 }
 
+namespace {
+
+VirtualHidPlatform::DeviceId IdOfPath(const std::string& devicePath) {
+  const std::string prefix = kPathPrefix;
+  if (devicePath.compare(0, prefix.size(), prefix) != 0) return 0;
+  const std::string digits = devicePath.substr(prefix.size());
+  if (digits.empty() || digits.size() >= 10 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return 0;
+  return std::stoi(digits);
+}
+
+class VirtualClaim final : public THidClaim {
+ public:
+  VirtualClaim(std::shared_ptr<VirtualHidPlatform::State> state, VirtualHidPlatform::DeviceId id)
+      : state_(std::move(state)), id_(id) {}
+  ~VirtualClaim() override;
+
+ private:
+  std::shared_ptr<VirtualHidPlatform::State> state_;
+  VirtualHidPlatform::DeviceId id_;
+};
+
+}  // namespace
+
+VirtualClaim::~VirtualClaim() {
+  std::lock_guard lock(state_->mutex);
+  if (auto* d = state_->Find(id_)) d->claimed = false;
+}
+
+std::unique_ptr<THidClaim> VirtualHidPlatform::Claim(const std::string& devicePath, uint32_t& error) {
+  const DeviceId id = IdOfPath(devicePath);
+  std::lock_guard lock(state_->mutex);
+  auto* d = state_->Find(id);
+  if (!d || !d->plugged) {
+    error = ENOENT;
+    return nullptr;
+  }
+  if (d->claimed) {
+    error = EBUSY;
+    return nullptr;
+  }
+  d->claimed = true;
+  error = 0;
+  return std::make_unique<VirtualClaim>(state_, id);
+}
+
+int VirtualHidPlatform::EndedPendingReads(DeviceId id) const {
+  std::lock_guard lock(state_->mutex);
+  const auto* d = state_->Find(id);
+  return d ? d->endedPendingReads : 0;
+}
+
+bool VirtualHidPlatform::Claimed(DeviceId id) const {
+  std::lock_guard lock(state_->mutex);
+  const auto* d = state_->Find(id);
+  return d && d->claimed;
+}
+
+THidErrorKind VirtualHidPlatform::ClassifyError(uint32_t error) const { return ClassifyErrno(error); }
+uint32_t VirtualHidPlatform::ErrorCode(THidErrorKind kind) const { return ErrnoOfKind(kind); }
+
 std::unique_ptr<THidHandle> VirtualHidPlatform::Open(const std::string& devicePath, THidAccess access,
                                                      uint32_t& error) {
-  const std::string prefix = kPathPrefix;
-  DeviceId id = 0;
-  if (devicePath.compare(0, prefix.size(), prefix) == 0) {
-    const std::string digits = devicePath.substr(prefix.size());
-    if (!digits.empty() && digits.size() < 10 &&
-        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      id = std::stoi(digits);
-  }
+  const DeviceId id = IdOfPath(devicePath);
   std::lock_guard lock(state_->mutex);
   auto* d = state_->Find(id);
   if (!d || !d->plugged) {

@@ -50,6 +50,7 @@ class VirtualHidPlatform final : public THidPlatform {
   int WaitingReads(DeviceId id) const;                // reads blocked right now
   int CancelledReads(DeviceId id) const;              // reads ended by CancelRead so far
   int OpenHandles(DeviceId id) const;
+  int EndedPendingReads(DeviceId id) const;  // EndPendingRead calls so far
   // What the device answers from now on when asked for its product string.
   void SetProductString(DeviceId id, std::string productString);
   // Whether the device opens read-write from now on (udev setting the
@@ -64,6 +65,11 @@ class VirtualHidPlatform final : public THidPlatform {
                                    uint32_t& error) override;
   void WatchChanges(THidMainLoop& loop, std::function<void()> onChange) override;
   void UnwatchChanges() override;
+  // One claim per device at a time, across every controller on this platform.
+  std::unique_ptr<THidClaim> Claim(const std::string& devicePath, uint32_t& error) override;
+  THidErrorKind ClassifyError(uint32_t error) const override;
+  uint32_t ErrorCode(THidErrorKind kind) const override;
+  bool Claimed(DeviceId id) const;
 
   struct State;  // shared with the open handles
 

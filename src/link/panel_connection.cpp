@@ -17,6 +17,7 @@ class THeldHidDevice final : public protocol::PanelPort {
     return hold_->WriteReport(data, length);
   }
   bool ReadWriteAccess() const override { return hold_->ReadWriteAccess(); }
+  bool HeldByAnotherProgram() const override { return hold_->HeldElsewhere(); }
   std::string DevicePath() const override { return hold_->DevicePath(); }
 
  private:

@@ -24,6 +24,8 @@ class PanelPort {
   virtual int OutputReportByteLength() = 0;  // asked at every send
   virtual bool WriteReport(const uint8_t* data, int length) = 0;
   virtual bool ReadWriteAccess() const = 0;
+  // Without access because another program holds the panel.
+  virtual bool HeldByAnotherProgram() const = 0;
   virtual std::string DevicePath() const = 0;
 };
 

@@ -14,8 +14,8 @@ const char* const kConnected = "Устройство подключено";
 const char* const kDisconnected = "Устройство не подключено";
 const char* const kNoAccess = "Нет доступа к устройству";
 
-std::string NoAccessMessage(const std::string& path) {
-  return "Нет доступа к устройству " + path + ". " + NoAccessHint();
+std::string NoAccessMessage(const std::string& path, bool heldElsewhere) {
+  return "Нет доступа к устройству " + path + ". " + (heldElsewhere ? PanelBusyHint() : NoAccessHint());
 }
 }  // namespace
 
@@ -135,7 +135,8 @@ void DeviceLink::RefuseWithoutAccess(const PanelPort& port) {
   if (deniedIdentity_ == port.Identity() && deniedPath_ == path) return;
   deniedIdentity_ = port.Identity();
   deniedPath_ = path;
-  pendingAccessMessage_ = NoAccessMessage(path);
+  refusedAsBusy_ = port.HeldByAnotherProgram();
+  pendingAccessMessage_ = NoAccessMessage(path, refusedAsBusy_);
   // A modal box inside the controller's own scan could let a nested scan run
   // over its device list; the message waits until the scan is over.
   if (scanDepth_ == 0) ShowPendingAccessMessage();

@@ -77,6 +77,8 @@ class DeviceLink {
   // Read-only state.
   const std::string& ExpectedProductName() const { return expectedProductName_; }
   bool PanelHeld() const { return link_.panel != nullptr; }
+  // The last panel refused for lack of access was held by another program.
+  bool RefusedAsBusy() const { return refusedAsBusy_; }
   const LinkState& State() const { return link_.state; }
   int32_t ReadState() const { return link_.state.ReadState; }
   int32_t ReadStep() const { return link_.state.ReadStep; }
@@ -118,6 +120,7 @@ class DeviceLink {
   const void* deniedIdentity_ = nullptr;
   std::string deniedPath_;
   std::string pendingAccessMessage_;
+  bool refusedAsBusy_ = false;
   int scanDepth_ = 0;
 };
 

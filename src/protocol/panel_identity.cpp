@@ -7,4 +7,9 @@ bool IsPanelProductString(const std::string& productString) {
   return productString == product || productString == "Zarvex " + product;
 }
 
+std::string PanelBusyHint() {
+  return "Панель занята другой программой (ещё одним окном «Настройка Zarvex» или zarvex-cli): "
+         "закройте её и переподключите устройство.";
+}
+
 }  // namespace zarvex::protocol

@@ -15,5 +15,7 @@ bool IsPanelProductString(const std::string& productString);
 // The second half of "Нет доступа к устройству …": what to do about it on
 // this system (UTF-8).
 std::string NoAccessHint();
+// When another program holds the panel; the same on every system.
+std::string PanelBusyHint();
 
 }  // namespace zarvex::protocol

@@ -123,6 +123,33 @@ TEST_F(CliTest, ListShowsModelVersionAndAccess) {
   EXPECT_NE(json.out.find("\"read_write\": true"), std::string::npos);
 }
 
+// A second program on a panel the first one holds would interleave its
+// requests with the first one's: it is refused, with a hint that is true.
+TEST_F(CliTest, ASecondProgramOnAHeldPanelIsRefusedAsBusyUntilTheFirstLetsGo) {
+  panel.Plug(sim::PanelKind::First);
+  const std::string node = platform.DevicePath(*panel.DeviceId());
+  auto first = std::make_unique<TPanelSession>(platform, "", link::THeadlessDriver::Pace::Fast);
+  ASSERT_EQ(first->Connect(), kOk) << first->Message();
+  EXPECT_TRUE(platform.Claimed(*panel.DeviceId()));
+
+  const Result second = Run({"read"});
+  EXPECT_EQ(second.code, kNoAccess);
+  EXPECT_NE(second.err.find(BusyText(node)), std::string::npos) << second.err;
+  const Result listed = Run({"list", "--json"});
+  EXPECT_NE(listed.out.find("\"busy\": true"), std::string::npos) << listed.out;
+  EXPECT_NE(Run({"list"}).out.find("занята другой программой"), std::string::npos);
+
+  // A session that got as far as the link is told the same.
+  TPanelSession another(platform, node, link::THeadlessDriver::Pace::Fast);
+  EXPECT_EQ(another.Connect(), kNoAccess);
+  EXPECT_EQ(another.Message(), BusyText(node));
+
+  EXPECT_EQ(first->Read(), kOk);  // the holder is undisturbed
+  first.reset();
+  EXPECT_FALSE(platform.Claimed(*panel.DeviceId()));
+  EXPECT_EQ(Run({"read"}).code, kOk);
+}
+
 TEST_F(CliTest, ReadPrintsTheTableOrWritesTheFile) {
   panel.Plug(sim::PanelKind::First);
   const Result table = Run({"read"});

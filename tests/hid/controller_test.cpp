@@ -220,6 +220,39 @@ TEST_F(CheckOutTest, RefusesIndexOutsideTheListAndDevicesAlreadyOut) {
   EXPECT_EQ(controller->CheckedInCount(), 0);
 }
 
+// Two controllers stand for two programs on one machine: the second to
+// check the panel out finds it claimed, writes nothing and reads nothing,
+// and the claim ends with the first one's check-in.
+TEST_F(CheckOutTest, ADeviceClaimedByAnotherHolderIsHeldWithoutAccessUntilReleased) {
+  const auto id = StartWith(kPanel)[0];
+  THidDeviceController other(platform, loop);
+  loop.ProcessPending();
+  auto held = controller->CheckOutAt(0);
+  ASSERT_TRUE(held);
+  EXPECT_TRUE(held->ReadWriteAccess());
+  EXPECT_TRUE(platform.Claimed(id));
+
+  auto refused = other.CheckOutAt(0);
+  ASSERT_TRUE(refused);
+  EXPECT_FALSE(refused->ReadWriteAccess());
+  EXPECT_TRUE(refused->HeldElsewhere());
+  EXPECT_EQ(platform.ClassifyError(refused->OpenError()), THidErrorKind::Busy);
+  const uint8_t report[2] = {1, 0xDC};
+  EXPECT_FALSE(refused->WriteReport(report, 2));
+  refused->SetDataHandler(IgnoreData);
+  EXPECT_FALSE(refused->Reading());
+  EXPECT_TRUE(behaviour.Reports().empty());
+  refused.reset();
+  EXPECT_TRUE(platform.Claimed(id));  // a refused holder releases nothing
+
+  held.reset();
+  EXPECT_FALSE(platform.Claimed(id));
+  auto now = other.CheckOutAt(0);
+  ASSERT_TRUE(now);
+  EXPECT_TRUE(now->ReadWriteAccess());
+  EXPECT_TRUE(now->WriteReport(report, 2));
+}
+
 TEST_F(CheckOutTest, UnrelatedPlugAndUnplugLeaveTheHeldDeviceHeld) {
   StartWith(kPanel);
   auto held = controller->CheckOutAt(0);

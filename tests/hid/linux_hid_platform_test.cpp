@@ -1,7 +1,11 @@
 // The Linux layer where no HID device is needed: refusals and the monitor.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
+#include <string>
 
 #include "hid/controller_error.h"
 #include "hid/hid_device.h"
@@ -18,6 +22,26 @@ TEST(LinuxHidPlatform, MissingNodeFailsWithItsErrno) {
   EXPECT_EQ(error, static_cast<uint32_t>(ENOENT));
   EXPECT_FALSE(platform.Open("/dev/hidraw-none", THidAccess::QueryOnly, error));
   EXPECT_EQ(error, static_cast<uint32_t>(ENOENT));
+}
+
+// The claim is an flock on the node: held against every other open file,
+// this program's own second claim included, and gone with its holder.
+TEST(LinuxHidPlatform, AClaimedNodeIsRefusedAsBusyUntilItsClaimEnds) {
+  char name[] = "/tmp/zarvex-claim-XXXXXX";
+  const int fd = mkstemp(name);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  LinuxHidPlatform platform;
+  uint32_t error = 0;
+  auto first = platform.Claim(name, error);
+  ASSERT_TRUE(first) << error;
+  EXPECT_FALSE(platform.Claim(name, error));
+  EXPECT_EQ(platform.ClassifyError(error), THidErrorKind::Busy);
+  first.reset();
+  EXPECT_TRUE(platform.Claim(name, error));
+  EXPECT_FALSE(platform.Claim("/dev/hidraw-none", error));
+  EXPECT_EQ(platform.ClassifyError(error), THidErrorKind::Gone);
+  std::remove(name);
 }
 
 TEST(LinuxHidPlatform, NodeThatIsNoHidDeviceCannotBeIdentified) {

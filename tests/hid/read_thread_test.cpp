@@ -111,6 +111,8 @@ TEST_F(ReadThreadTest, StopWithAReadOutstandingCancelsItBeforeTheThreadEnds) {
   EXPECT_FALSE(held->Reading());
   EXPECT_EQ(platform.CancelledReads(id), 1);
   EXPECT_EQ(platform.WaitingReads(id), 0);
+  // A read left pending on the system (Windows) ends with the thread.
+  EXPECT_EQ(platform.EndedPendingReads(id), 1);
   platform.SendInputReport(id, {1, 1});
   loop.ProcessPending();
   EXPECT_EQ(platform.QueuedInputReports(id), 1u);  // nobody took it

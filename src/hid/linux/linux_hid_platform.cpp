@@ -5,6 +5,7 @@
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "hid/errno_kind.h"
 #include "hid/hid_main_loop.h"
 #include "hid/report_descriptor.h"
 
@@ -299,6 +301,41 @@ void LinuxHidPlatform::Drain() {
   }
   if (any && onChange_) onChange_();
 }
+
+namespace {
+
+class LinuxHidClaim final : public THidClaim {
+ public:
+  explicit LinuxHidClaim(int fd) : fd_(fd) {}
+  ~LinuxHidClaim() override { close(fd_); }  // closing drops the lock
+  LinuxHidClaim(const LinuxHidClaim&) = delete;
+  LinuxHidClaim& operator=(const LinuxHidClaim&) = delete;
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<THidClaim> LinuxHidPlatform::Claim(const std::string& devicePath, uint32_t& error) {
+  // flock belongs to the open file, so a second open in this same program
+  // is refused too, as another program's is.
+  const int fd = open(devicePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    error = static_cast<uint32_t>(errno);
+    return nullptr;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    error = static_cast<uint32_t>(errno == EWOULDBLOCK ? EBUSY : errno);
+    close(fd);
+    return nullptr;
+  }
+  error = 0;
+  return std::make_unique<LinuxHidClaim>(fd);
+}
+
+THidErrorKind LinuxHidPlatform::ClassifyError(uint32_t error) const { return ClassifyErrno(error); }
+uint32_t LinuxHidPlatform::ErrorCode(THidErrorKind kind) const { return ErrnoOfKind(kind); }
 
 void LinuxHidPlatform::UnwatchChanges() {
   if (monitor_) {

@@ -31,6 +31,10 @@ class LinuxHidPlatform final : public THidPlatform {
   // straight from the kernel where none runs), watched on the main loop.
   void WatchChanges(THidMainLoop& loop, std::function<void()> onChange) override;
   void UnwatchChanges() override;
+  // An exclusive flock on the hidraw node, seen by every program.
+  std::unique_ptr<THidClaim> Claim(const std::string& devicePath, uint32_t& error) override;
+  THidErrorKind ClassifyError(uint32_t error) const override;
+  uint32_t ErrorCode(THidErrorKind kind) const override;
 
  private:
   void Drain();

@@ -14,6 +14,7 @@ extern "C" {
 #include <vector>
 
 #include "hid/hid_main_loop.h"
+#include "hid/plug_counter.h"
 #include "windows/utf16.h"
 
 namespace zarvex::hid {
@@ -26,11 +27,9 @@ using windows::Wide;
 // A write that a wedged device never completes must not hold the window.
 constexpr DWORD kWriteTimeoutMs = 1000;
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
+// Some Windows 10 builds return a broken string when given 127 characters
+// or more; USB strings hold at most 126.
+constexpr std::size_t kProductStringChars = 126;
 
 GUID HidClass() {
   GUID guid;
@@ -61,12 +60,16 @@ class WindowsHidHandle final : public THidHandle {
 
   ~WindowsHidHandle() override {
     // No read may still write into our buffer once the handle is gone.
-    if (reading_) {
-      CancelIoEx(h_, &readOverlapped_);
-      DWORD ignored = 0;
-      GetOverlappedResult(h_, &readOverlapped_, &ignored, TRUE);
-    }
+    EndPendingRead();
     CloseHandle(h_);
+  }
+
+  void EndPendingRead() override {
+    if (!reading_) return;
+    CancelIoEx(h_, &readOverlapped_);
+    DWORD ignored = 0;
+    GetOverlappedResult(h_, &readOverlapped_, &ignored, TRUE);
+    reading_ = false;
   }
 
   bool Attributes(THidAttributes& out) override {
@@ -78,8 +81,8 @@ class WindowsHidHandle final : public THidHandle {
   }
 
   bool ProductString(std::string& out) override {
-    wchar_t text[128] = {};  // the USB limit is 126 characters
-    if (!HidD_GetProductString(h_, text, sizeof text - sizeof(wchar_t))) return Fail(GetLastError());
+    wchar_t text[kProductStringChars + 1] = {};  // one more: always terminated
+    if (!HidD_GetProductString(h_, text, kProductStringChars * sizeof(wchar_t))) return Fail(GetLastError());
     out = Utf8(text);
     return true;
   }
@@ -101,7 +104,9 @@ class WindowsHidHandle final : public THidHandle {
     OVERLAPPED ov{};
     ov.hEvent = writeEvent_.get();
     DWORD n = 0;
-    if (!WriteFile(h_, data, static_cast<DWORD>(length), &n, &ov)) {
+    // On an overlapped handle the count comes from GetOverlappedResult, also
+    // when the call completes at once.
+    if (!WriteFile(h_, data, static_cast<DWORD>(length), nullptr, &ov)) {
       const DWORD error = GetLastError();
       if (error != ERROR_IO_PENDING) return Fail(error);
       if (WaitForSingleObject(ov.hEvent, kWriteTimeoutMs) != WAIT_OBJECT_0) {
@@ -109,8 +114,8 @@ class WindowsHidHandle final : public THidHandle {
         GetOverlappedResult(h_, &ov, &n, TRUE);
         return Fail(ERROR_TIMEOUT);
       }
-      if (!GetOverlappedResult(h_, &ov, &n, FALSE)) return Fail(GetLastError());
     }
+    if (!GetOverlappedResult(h_, &ov, &n, FALSE)) return Fail(GetLastError());
     // A HID write is whole or nothing; Wine counts the report ID out.
     written = length;
     return true;
@@ -122,8 +127,11 @@ class WindowsHidHandle final : public THidHandle {
       // The read goes into our own buffer: it may outlast this call.
       readOverlapped_ = OVERLAPPED{};
       readOverlapped_.hEvent = readEvent_.get();
-      DWORD n = 0;
-      if (ReadFile(h_, pending_.data(), static_cast<DWORD>(pending_.size()), &n, &readOverlapped_)) {
+      if (ReadFile(h_, pending_.data(), static_cast<DWORD>(pending_.size()), nullptr, &readOverlapped_)) {
+        DWORD n = 0;
+        if (!GetOverlappedResult(h_, &readOverlapped_, &n, FALSE)) {
+          return {THidReadStatus::Failed, 0, GetLastError()};
+        }
         return Take(buffer, length, n);
       }
       const DWORD error = GetLastError();
@@ -208,8 +216,10 @@ LRESULT CALLBACK WatchProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
 
 }  // namespace
 
-TWindowsHidError ClassifyWindowsHidError(uint32_t error) {
+THidErrorKind WindowsHidPlatform::ClassifyError(uint32_t error) const {
   switch (error) {
+    case ERROR_SUCCESS:
+      return THidErrorKind::None;
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_OPERATION_ABORTED:
     case ERROR_GEN_FAILURE:
@@ -217,16 +227,75 @@ TWindowsHidError ClassifyWindowsHidError(uint32_t error) {
     case ERROR_BAD_COMMAND:
     case ERROR_INVALID_HANDLE:
     case ERROR_DEV_NOT_EXIST:
-      return TWindowsHidError::DeviceGone;
+      return THidErrorKind::Gone;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-      return TWindowsHidError::NoAccess;
+      return THidErrorKind::Denied;
+    case ERROR_BUSY:
+      return THidErrorKind::Busy;
     case ERROR_TIMEOUT:
     case WAIT_TIMEOUT:
-      return TWindowsHidError::TimedOut;
+      return THidErrorKind::TimedOut;
     default:
-      return TWindowsHidError::Other;
+      return THidErrorKind::Other;
   }
+}
+
+uint32_t WindowsHidPlatform::ErrorCode(THidErrorKind kind) const {
+  switch (kind) {
+    case THidErrorKind::None: return ERROR_SUCCESS;
+    case THidErrorKind::Gone: return ERROR_DEVICE_NOT_CONNECTED;
+    case THidErrorKind::Denied: return ERROR_ACCESS_DENIED;
+    case THidErrorKind::Busy: return ERROR_BUSY;
+    case THidErrorKind::TimedOut: return ERROR_TIMEOUT;
+    case THidErrorKind::Other: break;
+  }
+  return ERROR_GEN_FAILURE;
+}
+
+namespace {
+
+class WindowsHidClaim final : public THidClaim {
+ public:
+  explicit WindowsHidClaim(HANDLE mutex) : mutex_(mutex) {}
+  ~WindowsHidClaim() override { CloseHandle(mutex_); }
+  WindowsHidClaim(const WindowsHidClaim&) = delete;
+  WindowsHidClaim& operator=(const WindowsHidClaim&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
+}  // namespace
+
+std::string ClaimMutexName(const std::string& devicePath) {
+  // A kernel object name may not hold a backslash, and paths run long: a
+  // 64-bit FNV-1a of the lower-cased path names it. Global, so a second
+  // user's session on the same machine is refused too.
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : LowerCasePath(devicePath)) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  char hex[17];
+  for (int i = 15; i >= 0; --i, hash >>= 4) hex[i] = "0123456789abcdef"[hash & 15];
+  hex[16] = '\0';
+  return std::string("Global\\ZarvexSettingsPanel-") + hex;
+}
+
+std::unique_ptr<THidClaim> WindowsHidPlatform::Claim(const std::string& devicePath, uint32_t& error) {
+  // The named object's existence is the claim: it needs no owning thread
+  // and ends with the last handle, or with the process.
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(ClaimMutexName(devicePath)).c_str());
+  const DWORD created = GetLastError();
+  if (mutex && created != ERROR_ALREADY_EXISTS) {
+    error = 0;
+    return std::make_unique<WindowsHidClaim>(mutex);
+  }
+  if (mutex) CloseHandle(mutex);
+  // Denied: it exists, made by another user's program.
+  error = (!mutex && created != ERROR_ACCESS_DENIED) ? created : ERROR_BUSY;
+  return nullptr;
 }
 
 WindowsHidPlatform::WindowsHidPlatform() = default;
@@ -254,18 +323,13 @@ std::vector<THidInterface> WindowsHidPlatform::PresentInterfaces() {
     SetupDiDestroyDeviceInfoList(set);
   }
 
-  std::lock_guard lock(mutex_);
-  std::vector<std::string> listed;
-  for (const std::string& path : paths) listed.push_back(Lower(path));
-  // An interface gone since the last scan comes back as a new plug.
-  for (const std::string& was : lastListed_) {
-    if (std::find(listed.begin(), listed.end(), was) == listed.end()) ++plugs_[was];
+  std::vector<std::string> instances;
+  {
+    std::lock_guard lock(mutex_);
+    instances = plugs_.Listed(paths);
   }
-  lastListed_ = listed;
   std::vector<THidInterface> result;
-  for (size_t i = 0; i < paths.size(); ++i) {
-    result.push_back({paths[i], listed[i] + "#" + std::to_string(plugs_[listed[i]])});
-  }
+  for (size_t i = 0; i < paths.size(); ++i) result.push_back({paths[i], instances[i]});
   return result;
 }
 
@@ -283,13 +347,9 @@ std::unique_ptr<THidHandle> WindowsHidPlatform::Open(const std::string& devicePa
 }
 
 void WindowsHidPlatform::DeviceChanged(bool arrived, const std::string& devicePath) {
-  {
+  if (!arrived) {
     std::lock_guard lock(mutex_);
-    // Gone, or back while a scan still lists it: either way a new plug.
-    const std::string key = Lower(devicePath);
-    if (!arrived || std::find(lastListed_.begin(), lastListed_.end(), key) != lastListed_.end()) {
-      ++plugs_[key];
-    }
+    plugs_.Removed(devicePath);
   }
   if (HWND hwnd = static_cast<HWND>(window_.load())) PostMessageW(hwnd, kArmLateScan, 0, 0);
   PostScan();

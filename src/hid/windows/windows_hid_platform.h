@@ -11,14 +11,15 @@
 #include <vector>
 
 #include "hid/hid_platform.h"
+#include "hid/plug_counter.h"
 
 namespace zarvex::hid {
 
 // HID interfaces through SetupApi and HID.dll. DevicePath is the interface's
 // path as SetupApi gives it (UTF-8 here, UTF-16 at the system calls). The
-// instance is that path with a plug count, raised whenever the interface is
-// seen to leave, so a panel pulled and plugged back between two scans is a
-// new device, as the controller expects. A device that Windows keeps for
+// instance is that path with a plug count (TPlugCounter), so a panel pulled
+// and plugged back between two scans is a new device, as the controller
+// expects. A device that Windows keeps for
 // itself (keyboards, mice) opens query-only, with access 0.
 //
 // Changes arrive as WM_DEVICECHANGE for the HID interface class on a
@@ -36,6 +37,10 @@ class WindowsHidPlatform final : public THidPlatform {
                                    uint32_t& error) override;
   void WatchChanges(THidMainLoop& loop, std::function<void()> onChange) override;
   void UnwatchChanges() override;
+  // A named mutex derived from the lower-cased path, seen by every program.
+  std::unique_ptr<THidClaim> Claim(const std::string& devicePath, uint32_t& error) override;
+  THidErrorKind ClassifyError(uint32_t error) const override;
+  uint32_t ErrorCode(THidErrorKind kind) const override;
 
   // What a WM_DEVICECHANGE tells: an interface came or went (its path, UTF-8).
   // Called on the watching thread; public so tests can feed it. A scan runs
@@ -49,10 +54,8 @@ class WindowsHidPlatform final : public THidPlatform {
  private:
   void Watch();
 
-  // Plug counts by path, lower case; raised when an interface leaves.
-  std::mutex mutex_;
-  std::map<std::string, unsigned> plugs_;
-  std::vector<std::string> lastListed_;
+  std::mutex mutex_;  // guards plugs_: messages come on the watching thread
+  TPlugCounter plugs_;
 
   // Shared with the tasks posted to the main loop, which may run after the
   // watch has ended.
@@ -66,13 +69,7 @@ class WindowsHidPlatform final : public THidPlatform {
   std::atomic<void*> window_{nullptr};
 };
 
-// How an error of the system's maps onto the paths the program has.
-enum class TWindowsHidError {
-  DeviceGone,  // unplugged: the unplug path
-  NoAccess,    // another program holds it, or Windows keeps it
-  TimedOut,    // a write that never completed
-  Other,
-};
-TWindowsHidError ClassifyWindowsHidError(uint32_t error);
+// The name of the mutex that claims the device at this path.
+std::string ClaimMutexName(const std::string& devicePath);
 
 }  // namespace zarvex::hid

@@ -4,21 +4,45 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cctype>
+
 #include "hid/hid_simple_loop.h"
 #include "hid/windows/windows_hid_platform.h"
 
 namespace zarvex::hid {
 namespace {
 
-TEST(WindowsHidPlatformTest, ErrorsMapOntoTheUnplugAndNoAccessPaths) {
+TEST(WindowsHidPlatformTest, ErrorsMapOntoTheUnplugNoAccessAndBusyPaths) {
+  WindowsHidPlatform platform;
   for (DWORD gone : {ERROR_DEVICE_NOT_CONNECTED, ERROR_OPERATION_ABORTED, ERROR_GEN_FAILURE,
                      ERROR_FILE_NOT_FOUND}) {
-    EXPECT_EQ(ClassifyWindowsHidError(gone), TWindowsHidError::DeviceGone) << gone;
+    EXPECT_EQ(platform.ClassifyError(gone), THidErrorKind::Gone) << gone;
   }
-  EXPECT_EQ(ClassifyWindowsHidError(ERROR_ACCESS_DENIED), TWindowsHidError::NoAccess);
-  EXPECT_EQ(ClassifyWindowsHidError(ERROR_SHARING_VIOLATION), TWindowsHidError::NoAccess);
-  EXPECT_EQ(ClassifyWindowsHidError(ERROR_TIMEOUT), TWindowsHidError::TimedOut);
-  EXPECT_EQ(ClassifyWindowsHidError(ERROR_INVALID_PARAMETER), TWindowsHidError::Other);
+  EXPECT_EQ(platform.ClassifyError(ERROR_ACCESS_DENIED), THidErrorKind::Denied);
+  EXPECT_EQ(platform.ClassifyError(ERROR_SHARING_VIOLATION), THidErrorKind::Denied);
+  EXPECT_EQ(platform.ClassifyError(ERROR_BUSY), THidErrorKind::Busy);
+  EXPECT_EQ(platform.ClassifyError(ERROR_TIMEOUT), THidErrorKind::TimedOut);
+  EXPECT_EQ(platform.ClassifyError(ERROR_INVALID_PARAMETER), THidErrorKind::Other);
+  // errno's ENODEV (19) is ERROR_WRITE_PROTECT here: the codes are the system's own.
+  EXPECT_EQ(platform.ClassifyError(19), THidErrorKind::Other);
+}
+
+// The claim is a named mutex of the lower-cased path: a second claim, from
+// this program or another, is refused until the first one ends.
+TEST(WindowsHidPlatformTest, AClaimedPathIsRefusedAsBusyWhateverItsCaseUntilReleased) {
+  WindowsHidPlatform platform;
+  const std::string path = "\\\\?\\HID#VID_1209&PID_5A58#7&1d2f&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+  std::string lower = path;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_EQ(ClaimMutexName(path), ClaimMutexName(lower));
+  EXPECT_EQ(ClaimMutexName(path).find('\\', 7), std::string::npos);  // only the namespace's
+  uint32_t error = 0;
+  auto first = platform.Claim(path, error);
+  ASSERT_TRUE(first) << error;
+  EXPECT_FALSE(platform.Claim(lower, error));
+  EXPECT_EQ(platform.ClassifyError(error), THidErrorKind::Busy);
+  first.reset();
+  EXPECT_TRUE(platform.Claim(lower, error));
 }
 
 TEST(WindowsHidPlatformTest, APathThatIsGoneOpensNeitherWayAndSaysWhy) {
@@ -28,12 +52,11 @@ TEST(WindowsHidPlatformTest, APathThatIsGoneOpensNeitherWayAndSaysWhy) {
     uint32_t error = 0;
     EXPECT_EQ(platform.Open(gone, access, error), nullptr);
     EXPECT_NE(error, 0u);
-    EXPECT_EQ(ClassifyWindowsHidError(error), TWindowsHidError::DeviceGone) << error;
+    EXPECT_EQ(platform.ClassifyError(error), THidErrorKind::Gone) << error;
   }
 }
 
-// A burst of arrivals and removals ends in one scan on the main thread, and
-// an interface that left counts as a new plug when it is listed again.
+// A burst of arrivals and removals ends in one scan on the main thread.
 TEST(WindowsHidPlatformTest, DeviceChangeMessagesEndInOneScanOnTheMainLoop) {
   WindowsHidPlatform platform;
   THidSimpleLoop loop;

@@ -25,6 +25,7 @@ class FakeDevice : public OfferedDevice {
   std::string path = "/dev/hidraw0";
   int outputLength = 65;
   bool readWrite = true;
+  bool heldElsewhere = false;
   bool lent = false;
   int checkOuts = 0;
   std::vector<Report> written;
@@ -41,7 +42,8 @@ class FakePort : public PanelPort {
     device_->written.emplace_back(data, data + length);
     return true;
   }
-  bool ReadWriteAccess() const override { return device_->readWrite; }
+  bool ReadWriteAccess() const override { return device_->readWrite && !device_->heldElsewhere; }
+  bool HeldByAnotherProgram() const override { return device_->heldElsewhere; }
   std::string DevicePath() const override { return device_->path; }
 
  private:
