@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <ostream>
@@ -163,7 +164,7 @@ std::unique_ptr<TPanelSession> Command::Session(const std::string& path) {
   s->pairingWaitMs = env_.pairingWaitMs;
   s->interrupted = env_.interrupted;
   s->OnProgress([this](const std::string& text) {
-    env_.err << ProgressLine(text, env_.errIsTerminal) << std::flush;
+    env_.err << ProgressLine(text, env_.errIsTerminal, env_.errErasesLines) << std::flush;
     progressShown_ = true;
   });
   return s;
@@ -446,7 +447,8 @@ int Command::Provision() {
   if (!LoadForWrite(a_.words[0], record, code)) return code;
   std::ofstream log;
   if (!a_.log.empty()) {
-    log.open(a_.log, std::ios::app);
+    // A UTF-8 name, opened as the system's wide name where it has one.
+    log.open(std::filesystem::path(std::u8string(a_.log.begin(), a_.log.end())), std::ios::app);
     if (!log) return Fail(kFileError, "Не удалось открыть журнал " + a_.log);
   }
   env_.err << "Ожидание панелей; Ctrl+C — закончить.\n";

@@ -14,6 +14,7 @@ struct CliEnvironment {
   std::ostream& out;
   std::ostream& err;
   bool errIsTerminal = false;  // progress as a bar instead of lines
+  bool errErasesLines = true;  // the terminal understands "\033[K"
   // Set from a signal handler: the command ends at once; a transfer under
   // way is told as cut (exit 130).
   const std::atomic<bool>* interrupted = nullptr;

@@ -68,14 +68,15 @@ const std::vector<std::pair<std::string, std::string>> kCommands = {
 std::string ProgramHelp() {
   std::string help =
       "zarvex-cli — чтение, запись, проверка и подготовка панелей Zarvex GSM.\n\n"
-      "Вызов: zarvex-cli [--device /dev/hidrawN] [--json] КОМАНДА [АРГУМЕНТЫ]\n\n"
+      "Вызов: zarvex-cli [--device " + DeviceExample() + "] [--json] КОМАНДА [АРГУМЕНТЫ]\n\n"
       "Команды:\n";
   for (const auto& [name, text] : kCommands) {
     help += "  " + text.substr(11, text.find('\n') - 11) + "\n";
   }
   help +=
       "\nzarvex-cli КОМАНДА --help — подробно о команде.\n"
-      "Если подключено несколько панелей, --device выбирает одну.\n\n";
+      "Если подключено несколько панелей, --device выбирает одну (узел — как его\n"
+      "показывает list" + DeviceQuoteNote() + ").\n\n";
   return help + kExitCodes;
 }
 

@@ -85,7 +85,7 @@ std::string ComparisonJson(const report::Comparison& comparison) {
   return json + "\n]}\n";
 }
 
-std::string ProgressLine(const std::string& text, bool terminal) {
+std::string ProgressLine(const std::string& text, bool terminal, bool erasesLines) {
   if (!terminal) return text + "\n";
   // "Чтение: 12 из 56" fills 12/56 of the bar; other texts show as they are.
   constexpr int kWidth = 28;
@@ -96,13 +96,20 @@ std::string ProgressLine(const std::string& text, bool terminal) {
     while (start > 0 && text[start - 1] >= '0' && text[start - 1] <= '9') --start;
     if (start < of) done = std::stoi(text.substr(start, of - start));
   }
-  std::string line = "\r\033[K";
+  std::string line;
   if (done >= 0) {
     const int filled = done * kWidth / 56;
     line += "[" + std::string(static_cast<size_t>(filled), '#') +
             std::string(static_cast<size_t>(kWidth - filled), '.') + "] ";
   }
-  return line + text;
+  line += text;
+  if (erasesLines) return "\r\033[K" + line;
+  // A console that shows escapes as text: spaces cover what a longer line left.
+  constexpr size_t kColumns = 79;
+  size_t shown = 0;
+  for (unsigned char c : line) shown += (c & 0xC0) != 0x80;  // UTF-8 lead bytes
+  if (shown < kColumns) line.append(kColumns - shown, ' ');
+  return "\r" + line;
 }
 
 }  // namespace zarvex::cli

@@ -20,7 +20,8 @@ std::string SettingsJson(const TCFG& cfg);
 std::string ComparisonText(const report::Comparison& comparison);
 std::string ComparisonJson(const report::Comparison& comparison);
 
-// One line of progress: a bar for a terminal, else the text alone.
-std::string ProgressLine(const std::string& text, bool terminal);
+// One line of progress: a bar for a terminal, else the text alone. A
+// terminal that does not understand "\033[K" gets the line padded instead.
+std::string ProgressLine(const std::string& text, bool terminal, bool erasesLines = true);
 
 }  // namespace zarvex::cli

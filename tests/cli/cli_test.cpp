@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli/cli_app.h"
+#include "cli/cli_output.h"
 #include "cli/panel_session.h"
 #include "hid/virtual_hid_platform.h"
 #include "settings/settings_file.h"
@@ -148,6 +149,48 @@ TEST_F(CliTest, ASecondProgramOnAHeldPanelIsRefusedAsBusyUntilTheFirstLetsGo) {
   first.reset();
   EXPECT_FALSE(platform.Claimed(*panel.DeviceId()));
   EXPECT_EQ(Run({"read"}).code, kOk);
+}
+
+// A Russian installer's folders: every command that takes a path.
+TEST_F(CliTest, CyrillicFolderAndFileNamesThroughEveryCommandThatTakesAPath) {
+  const fs::path folder = dir / fs::path(u8"Объекты Иванова");
+  fs::create_directories(folder);
+  auto name = [&](const char8_t* file) {
+    const std::u8string text = (folder / fs::path(file)).u8string();
+    return std::string(text.begin(), text.end());
+  };
+  panel.Plug(sim::PanelKind::First);
+  const std::string read = name(u8"настройки.cfg");
+  ASSERT_EQ(Run({"read", "-o", read}).code, kOk);
+  ASSERT_TRUE(fs::exists(folder / fs::path(u8"настройки.cfg")));
+  EXPECT_EQ(Run({"show", read}).code, kOk);
+  EXPECT_EQ(Run({"diff", read}).code, kOk);
+
+  const std::string site = name(u8"объект №3.cfg");
+  fs::copy_file(SiteFile(), folder / fs::path(u8"объект №3.cfg"));
+  const Result written = Run({"write", site, "--verify"});
+  EXPECT_EQ(written.code, kOk) << written.err;
+  const std::string journal = name(u8"журнал.txt");
+  const Result provisioned = Run({"provision", site, "--log", journal, "--panels", "1"});
+  EXPECT_NE(provisioned.out.find("ГОТОВО"), std::string::npos) << provisioned.err;
+  std::ifstream log(folder / fs::path(u8"журнал.txt"));
+  const std::string logged((std::istreambuf_iterator<char>(log)), {});
+  EXPECT_NE(logged.find("ГОТОВО"), std::string::npos);
+}
+
+// A console that shows "\033[K" as text (Windows before its escapes are
+// switched on) gets the bar padded, so a shorter line covers a longer one.
+TEST(ProgressLineTest, WithoutEscapesTheLineIsPaddedToCoverTheLongerOneBefore) {
+  const std::string escaped = ProgressLine("Запись: 3 из 56", true, true);
+  EXPECT_EQ(escaped.rfind("\r\033[K[", 0), 0u) << escaped;
+  const std::string padded = ProgressLine("Запись: 3 из 56", true, false);
+  EXPECT_EQ(padded.find('\033'), std::string::npos);
+  EXPECT_EQ(padded.rfind("\r[", 0), 0u);
+  EXPECT_EQ(padded.back(), ' ');
+  size_t shown = 0;
+  for (unsigned char c : padded.substr(1)) shown += (c & 0xC0) != 0x80;
+  EXPECT_EQ(shown, 79u);  // counted in characters, not in UTF-8 bytes
+  EXPECT_EQ(ProgressLine("Запись: 3 из 56", false, false), "Запись: 3 из 56\n");
 }
 
 TEST_F(CliTest, ReadPrintsTheTableOrWritesTheFile) {

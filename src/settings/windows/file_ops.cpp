@@ -1,6 +1,7 @@
-// FileOps on Windows: UTF-8 paths become UTF-16 at the call, files are binary
-// (no CR added), and a rename replaces its target, read-only or not, as
-// rename(2) does on POSIX.
+// FileOps on Windows: UTF-8 paths become UTF-16 at the call (a name that is
+// not UTF-8 fails with EINVAL, never reaches the system changed), files are
+// binary (no CR added), and a rename replaces its target, read-only or not,
+// as rename(2) does on POSIX.
 #include "settings/file_ops.h"
 
 #include <fcntl.h>
@@ -44,11 +45,25 @@ int FailWith(DWORD error) {
   return -1;
 }
 
+bool WidePath(const char* path, std::wstring& wide) {
+  if (windows::TryWide(path, wide)) return true;
+  errno = EINVAL;
+  return false;
+}
+
+// A virus scanner, the search indexer or OneDrive opens a new file for a
+// moment after it is written; a replace meanwhile fails with one of these.
+bool HeldForAMoment(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
+constexpr DWORD kHeldRetryMs = 2000;
+constexpr DWORD kHeldPollMs = 50;
+
 }  // namespace
 
 int FileOps::Open(const char* path, int flags, mode_t mode) {
   const int permission = (mode & 0200) ? _S_IREAD | _S_IWRITE : _S_IREAD;
-  return ::_wopen(windows::Wide(path).c_str(), flags | _O_BINARY | _O_NOINHERIT, permission);
+  std::wstring wide;
+  if (!WidePath(path, wide)) return -1;
+  return ::_wopen(wide.c_str(), flags | _O_BINARY | _O_NOINHERIT, permission);
 }
 ssize_t FileOps::Read(int fd, void* data, size_t size) {
   return ::_read(fd, data, static_cast<unsigned>(size));
@@ -65,7 +80,9 @@ int FileOps::Close(int fd) { return ::_close(fd); }
 
 int FileOps::Stat(const char* path, struct stat* st) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(windows::Wide(path).c_str(), GetFileExInfoStandard, &data)) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return -1;
+  if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
     return FailWith(GetLastError());
   }
   *st = {};
@@ -79,14 +96,20 @@ int FileOps::Stat(const char* path, struct stat* st) {
 }
 
 int FileOps::Rename(const char* from, const char* to) {
-  const std::wstring source = windows::Wide(from), target = windows::Wide(to);
+  std::wstring source, target;
+  if (!WidePath(from, source) || !WidePath(to, target)) return -1;
   const DWORD old = GetFileAttributesW(target.c_str());
   const bool readOnly = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY);
   // MoveFileEx refuses to replace a read-only file; POSIX replaces it and
   // the new file keeps the old one's mode, so we do the same.
   if (readOnly) SetFileAttributesW(target.c_str(), old & ~FILE_ATTRIBUTE_READONLY);
-  if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  const ULONGLONG start = GetTickCount64();
+  while (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = GetLastError();
+    if (HeldForAMoment(error) && GetTickCount64() - start < kHeldRetryMs) {
+      Sleep(kHeldPollMs);
+      continue;
+    }
     if (readOnly) SetFileAttributesW(target.c_str(), old);
     return FailWith(error);
   }
@@ -94,7 +117,11 @@ int FileOps::Rename(const char* from, const char* to) {
   return 0;
 }
 
-int FileOps::Unlink(const char* path) { return ::_wunlink(windows::Wide(path).c_str()); }
+int FileOps::Unlink(const char* path) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return -1;
+  return ::_wunlink(wide.c_str());
+}
 
 FileOps& SystemFileOps() {
   static FileOps ops;

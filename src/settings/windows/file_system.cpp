@@ -16,7 +16,8 @@ int CreateExclusiveFlags() { return _O_WRONLY | _O_CREAT | _O_EXCL; }
 
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
-// MOVEFILE_WRITE_THROUGH has made the rename durable already.
+// Windows has no call that flushes a folder's entries; the file's own data
+// was flushed before the rename.
 void SyncDirectoryOf(const std::string&, FileOps&) {}
 
 std::string ErrorText(int error) {
@@ -27,6 +28,7 @@ std::string ErrorText(int error) {
     case EBUSY: return "Файл занят другой программой; закройте её и повторите";
     case ENOSPC: return "На диске нет места";
     case ENOENT: return "Файл или папка не найдены";
+    case EINVAL: return "Имя файла не является текстом Юникода";
     default: return std::strerror(error);
   }
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "settings/settings_file.h"
 #include "settings/settings_file_error.h"
@@ -78,6 +79,34 @@ TEST_F(WindowsFileTest, AFileAnotherProgramHoldsIsToldAndKept) {
   CloseHandle(held);
   EXPECT_EQ(Slurp(file), "kept");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
+}
+
+// A scanner or OneDrive holds the file a moment after it changes: the save
+// waits it out instead of telling a failure.
+TEST_F(WindowsFileTest, AFileHeldForAMomentIsReplacedOnceLetGo) {
+  const fs::path file = dir_ / fs::path(u8"объект.cfg");
+  std::ofstream(file, std::ios::binary) << "old";
+  HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread scanner([held] {
+    Sleep(400);
+    CloseHandle(held);
+  });
+  TCFG cfg;
+  cfg.AccessPoint = "after.scan";
+  EXPECT_NO_THROW(SaveSettingsFile(Utf8(file), cfg));
+  scanner.join();
+  EXPECT_EQ(Slurp(file), FormatSettings(cfg));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
+}
+
+// A name that is not UTF-8 would reach Windows changed; it fails instead.
+TEST_F(WindowsFileTest, ANameThatIsNotUtf8IsRefusedNotMangled) {
+  const std::string cp1251 = Utf8(dir_) + "\\\xEE\xE1\xFA\xE5\xEA\xF2.cfg";  // "объект" in cp1251
+  EXPECT_THROW(SaveSettingsFile(cp1251, TCFG{}), SettingsFileError);
+  TCFG cfg;
+  EXPECT_THROW(LoadSettingsFile(cp1251, cfg), SettingsFileError);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 0);
 }
 
 }  // namespace
