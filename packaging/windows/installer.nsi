@@ -1,10 +1,13 @@
 ; The Windows installer: per machine into Program Files, a Start-menu entry
-; «Настройка Zarvex» that starts in the user's Documents (where zarvex.cfg is
-; kept), an entry under Programs and Features, and /S for a silent install.
+; «Настройка Zarvex» (the program itself keeps zarvex.cfg in the user's
+; Documents when started in its install folder), an entry under Programs and
+; Features, and /S for a silent install. Neither the installer nor the
+; uninstaller replaces or removes a program that is running.
 ;   makensis -DVERSION=3.0.8 -DDIST=<folder with the two exe> -DICON=<ico> -DOUTFILE=<setup.exe>
 ; A 64-bit installer for the 64-bit programs (it also runs under a Wine without
 ; 32-bit support).
 Target amd64-unicode
+!include FileFunc.nsh
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -15,6 +18,8 @@ RequestExecutionLevel admin
 Name "${MENU_NAME}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${NAME}"
+; An update goes where the last install went.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 Icon "${ICON}"
 UninstallIcon "${ICON}"
 VIProductVersion "${VERSION}.0"
@@ -35,11 +40,10 @@ Section "Install"
   File "${DIST}\zarvex-settings.exe"
   File "${DIST}\zarvex-cli.exe"
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  ; The shortcut's working folder is the user's own Documents, never Program
-  ; Files: the program keeps zarvex.cfg in its current folder.
-  StrCpy $OUTDIR "%USERPROFILE%\Documents"
+  ; Starts in the install folder, like a double-click; the program then
+  ; keeps zarvex.cfg in Documents as Windows knows it (OneDrive included),
+  ; which a fixed %USERPROFILE%\Documents here would miss.
   CreateShortCut "$SMPROGRAMS\${MENU_NAME}.lnk" "$INSTDIR\zarvex-settings.exe"
-  SetOutPath "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${MENU_NAME}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Zarvex Settings developers"
@@ -49,7 +53,27 @@ Section "Install"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
+
+; The programs hold this mutex while they run (src/windows/program_running.h).
+!macro REFUSE_WHILE_RUNNING
+  System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Global\ZarvexSettingsRunning") p .r0'
+  IntPtrCmp $0 0 not_running
+    System::Call 'kernel32::CloseHandle(p r0)'
+    MessageBox MB_OK|MB_ICONSTOP "Программа «${MENU_NAME}» или zarvex-cli сейчас работает. Закройте её и повторите." /SD IDOK
+    Abort
+  not_running:
+!macroend
+
+Function .onInit
+  !insertmacro REFUSE_WHILE_RUNNING
+FunctionEnd
+
+Function un.onInit
+  !insertmacro REFUSE_WHILE_RUNNING
+FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext all

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QSessionManager>
 
+#include "app/running_mark.h"
 #include "hid/system_hid_platform.h"
 #include "hid/qt/qt_main_loop.h"
 #include "link/panel_connection.h"
@@ -8,10 +9,14 @@
 #include "ui/tform1.h"
 #include "ui/tmain_window.h"
 #include "ui/window_application.h"
+#include "ui/working_folder.h"
 
 int main(int argc, char* argv[]) {
+  zarvex::MarkProgramRunning();
   QApplication app(argc, argv);
   zarvex::SetUpWindowApplication(QStringLiteral("Zarvex Settings"));
+  // Before the form loads "zarvex.cfg" from the current folder.
+  zarvex::SettleWorkingFolder();
 
   // The platform and the loop outlive the connection; the window outlives
   // both, since the link draws on it until it is gone.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -9,6 +10,7 @@
 #include <QShortcut>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
 #include <ctime>
 
 #include "report/panel_compare.h"
@@ -116,6 +118,15 @@ void TMainWindow::BuildMenus() {
   QAction* print = file->addAction(QStringLiteral("Печать…"), this, &TMainWindow::ShowReport);
   print->setObjectName(QStringLiteral("ActionPrint"));
   print->setShortcut(QKeySequence::Print);
+  file->addSeparator();
+  // Where the copy kept between runs lives; it may not be the folder the
+  // program was started in.
+  const QString working = QDir::toNativeSeparators(QDir::current().absoluteFilePath(QStringLiteral("zarvex.cfg")));
+  QAction* workingFile = file->addAction(QStringLiteral("Рабочий файл: ") + working, this, [] {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::currentPath()));
+  });
+  workingFile->setObjectName(QStringLiteral("ActionWorkingFile"));
+  workingFile->setToolTip(QStringLiteral("Открыть папку рабочего файла"));
   file->addSeparator();
   QAction* quit = file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
   quit->setObjectName(QStringLiteral("ActionQuit"));

@@ -104,6 +104,26 @@ plug
 await_panel replug-list 120 && win replug-read 300 "$cli_exe" read -o replugged.cfg
 check $? "Windows: plugged again and read"
 
+# Two zarvex-cli.exe on one panel: the first, frozen in the middle of a
+# write, keeps its claim; the second is refused as busy and sends nothing.
+"$wine" "$cli_exe" write linux.cfg > first.log 2>&1 &
+first=$!
+for _ in $(seq 1 600); do grep -q "Запись: [1-9]" first.log && break; sleep 0.1; done
+kill -STOP "$first"
+win second 300 "$cli_exe" read
+code=$?
+kill -CONT "$first"
+test "$code" = 4 && grep -q "занята другой программой" second.log
+check $? "Windows: a second zarvex-cli on a panel the first holds is refused as busy (exit $code: $(tail -1 second.log))"
+code=""
+for _ in $(seq 1 240); do
+  kill -0 "$first" 2>/dev/null || { wait "$first"; code=$?; break; }
+  sleep 0.5
+done
+if [ -z "$code" ]; then kill "$first" 2>/dev/null; code=hang; fi
+test "$code" != hang
+check $? "Windows: the first zarvex-cli ends once let go (exit $code: $(tail -1 first.log))"
+
 win windows-figures 600 "$windows/bench/bench_panel_transfer.exe" 60 3
 check $? "Windows: read and write figures"
 log "figures on this guest, 56 ticks of 10 ms each:"
@@ -123,7 +143,16 @@ await_line() {  # text: true once the window printed it, false if it ended first
   done
   return 1
 }
-await_line "UNPLUG NOW" && unplug && await_line "PLUG AGAIN" && plug
+busy=1
+if await_line "UNPLUG NOW"; then
+  # The window holds the panel: zarvex-cli must keep out of it.
+  win window-busy 300 "$cli_exe" read
+  code=$?
+  test "$code" = 4 && grep -q "занята другой программой" window-busy.log
+  busy=$?
+  unplug && await_line "PLUG AGAIN" && plug
+fi
+check $busy "Windows: zarvex-cli on the panel the window holds is refused as busy"
 wait "$window"
 check $? "Windows: the window's session (connect, read, write, read back, keys, unplug, replug)"
 grep -E "^(ok|FAIL)" window.log | sed 's/^/  window: /' | tee -a "$results/bench.log"

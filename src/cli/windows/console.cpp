@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cli/windows/command_line.h"
+#include "windows/program_running.h"
 #include "windows/utf16.h"
 
 namespace zarvex::cli {
@@ -38,6 +39,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 }  // namespace
 
 TConsole::TConsole(std::atomic<bool>& interrupted) {
+  windows::MarkProgramRunning();
   stopFlag = &interrupted;
   runEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);

@@ -1,0 +1,7 @@
+#include "app/running_mark.h"
+
+namespace zarvex {
+
+void MarkProgramRunning() {}
+
+}  // namespace zarvex
