@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libqt6svg6 libgl-dev
-  libudev-dev
+  libudev-dev libsqlite3-dev
   libgtest-dev googletest
   xvfb xauth fonts-dejavu-core
   dpkg-dev file poppler-utils
@@ -19,7 +19,7 @@ for group in "$@"; do
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     kernel) packages+=(qemu-system-x86 kmod busybox-static cpio udev) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 fonts-wine nsis zip dpkg-dev
-                        librsvg2-bin icoutils x11-apps netpbm) ;;
+                        librsvg2-bin icoutils x11-apps netpbm tcl) ;;
     *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done

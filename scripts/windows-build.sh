@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds zarvex-settings.exe and zarvex-cli.exe for 64-bit Windows with
-# mingw-w64 and the cross-built static Qt (scripts/windows-qt.sh), runs the
+# mingw-w64, the cross-built static Qt (scripts/windows-qt.sh) and SQLite
+# (scripts/windows-sqlite.sh), runs the
 # tests under Wine and Xvfb, and packs the installer and the portable zip.
 #   bash scripts/windows-build.sh [--no-tests] [build directory, default build-windows]
 set -euo pipefail
@@ -13,10 +14,12 @@ step() { echo "windows-build.sh: $1" >&2; }
 trap 'echo "windows-build.sh: FAILED (see above)" >&2' ERR
 
 qt=$(bash scripts/windows-qt.sh | tail -1)
-step "configure ($qt)"
+sqlite=$(bash scripts/windows-sqlite.sh | tail -1)
+step "configure ($qt, $sqlite)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
   -DZARVEX_WINDOWS_QT="$qt" -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr \
+  -DZARVEX_WINDOWS_SQLITE="$sqlite" \
   -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$repo/cmake/wine-run.sh" >/dev/null
 step "build"

@@ -63,6 +63,7 @@ SectionEnd
   IntPtrCmp $0 0 not_running
     System::Call 'kernel32::CloseHandle(p r0)'
     MessageBox MB_OK|MB_ICONSTOP "Программа «${MENU_NAME}» или zarvex-cli сейчас работает. Закройте её и повторите." /SD IDOK
+    SetErrorLevel 2  ; a silent install says so in its exit code
     Abort
   not_running:
 !macroend

@@ -12,6 +12,7 @@
 #include "cli/cli_help.h"
 #include "cli/cli_output.h"
 #include "cli/panel_session.h"
+#include "cli/sites_command.h"
 #include "report/panel_compare.h"
 #include "report/settings_compare.h"
 #include "settings/settings_file.h"
@@ -25,7 +26,7 @@ namespace {
 struct Arguments {
   std::string command;
   std::vector<std::string> words;  // after the command
-  std::string device, output, log;
+  std::string device, output, log, site;
   bool json = false, verify = false, help = false, all = false, allowShort = false;
   int panels = 0;  // provision: stop after this many; 0 = until interrupted
   std::string error;
@@ -60,6 +61,7 @@ Arguments Parse(const std::vector<std::string>& args) {
     if (name == "--device") value(a.device);
     else if (name == "-o" || name == "--output") value(a.output);
     else if (name == "--log") value(a.log);
+    else if (name == "--site") value(a.site);
     else if (name == "--panels") {
       std::string n;
       value(n);
@@ -120,6 +122,9 @@ class Command {
   int Wireless();
   int Provision();
   int WriteAndVerify(TPanelSession& s, const TCFG& record, std::string& result);
+  // With --site: what a read or write left, filed under that site.
+  bool FiledUnderSite(const TCFG& cfg, const char* kind);
+  bool siteFilingFailed_ = false;
 
   const Arguments& a_;
   hid::THidPlatform& platform_;
@@ -247,10 +252,16 @@ int Command::Read() {
       return Fail(kFileError, "Не удалось записать файл " + a_.output + ": " + e.what());
     }
     env_.err << "Конфигурация прочитана в " << a_.output << "\n";
-    return kOk;
+  } else {
+    env_.out << (a_.json ? SettingsJson(s->Record()) : SettingsTable(s->Record()));
   }
-  env_.out << (a_.json ? SettingsJson(s->Record()) : SettingsTable(s->Record()));
-  return kOk;
+  return FiledUnderSite(s->Record(), "read") ? kOk : kFileError;
+}
+
+bool Command::FiledUnderSite(const TCFG& cfg, const char* kind) {
+  if (a_.site.empty() || FileUnderSite(a_.site, cfg, kind, env_)) return true;
+  siteFilingFailed_ = true;
+  return false;
 }
 
 // The write and, with --verify, a full read compared parameter by parameter.
@@ -261,13 +272,15 @@ int Command::WriteAndVerify(TPanelSession& s, const TCFG& record, std::string& r
     return code;
   }
   result = "записано";
-  if (!a_.verify) return kOk;
   const TCFG written = s.Record();
+  FiledUnderSite(written, "written");
+  if (!a_.verify) return kOk;
   code = Finish(s, s.Read());
   if (code != kOk) {
     result = "записано, проверка не удалась: " + s.Message();
     return code;
   }
+  FiledUnderSite(s.Record(), "verify");
   report::Comparison c =
       report::CompareWithPanel(s.Record(), written, s.FirmwareVersion(), Utf8).comparison;
   for (report::Difference& d : c.differences) std::swap(d.ours, d.theirs);  // written → read
@@ -291,7 +304,7 @@ int Command::Write() {
   std::string result;
   code = WriteAndVerify(*s, record, result);
   if (code == kOk) env_.err << "Конфигурация записана" << (a_.verify ? " и проверена" : "") << "\n";
-  return code;
+  return code == kOk && siteFilingFailed_ ? kFileError : code;
 }
 
 int Command::Diff() {
@@ -523,6 +536,7 @@ int Command::Run() {
   if (a_.command == "keys") return Keys();
   if (a_.command == "wireless") return Wireless();
   if (a_.command == "provision") return Provision();
+  if (a_.command == "sites") return RunSitesCommand(a_.words, a_.output, a_.json, env_);
   env_.err << (a_.command.empty() ? "zarvex-cli: нужна команда\n"
                                    : "zarvex-cli: неизвестная команда " + a_.command + "\n")
            << ProgramHelp();

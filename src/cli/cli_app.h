@@ -23,6 +23,8 @@ struct CliEnvironment {
   int64_t silenceLimitMs = 2000;
   int64_t pairingWaitMs = 60000;
   int pollMs = 200;
+  // The site database; empty: the user's own (sites::DefaultDatabasePath).
+  std::string sitesDatabase;
 };
 
 // zarvex-cli: the arguments after the program name; returns the exit code.

@@ -42,6 +42,7 @@ class CliTest : public ::testing::Test {
     env.pairingWaitMs = 3000;
     env.pollMs = 5;
     env.interrupted = &stop;
+    env.sitesDatabase = File("sites.db");
     const int code = RunCli(args, platform, env);
     return {code, out.str(), err.str()};
   }
@@ -191,6 +192,48 @@ TEST(ProgressLineTest, WithoutEscapesTheLineIsPaddedToCoverTheLongerOneBefore) {
   for (unsigned char c : padded.substr(1)) shown += (c & 0xC0) != 0x80;
   EXPECT_EQ(shown, 79u);  // counted in characters, not in UTF-8 bytes
   EXPECT_EQ(ProgressLine("Запись: 3 из 56", false, false), "Запись: 3 из 56\n");
+}
+
+TEST_F(CliTest, ReadsAndWritesAreFiledUnderTheirSiteAndTheSiteIsHandedOver) {
+  panel.Plug(sim::PanelKind::First);
+  const Result read = Run({"read", "-o", File("panel.cfg"), "--site", "Склад №3"});
+  EXPECT_EQ(read.code, kOk) << read.err;
+  EXPECT_NE(read.err.find("Объект «Склад №3» создан"), std::string::npos) << read.err;
+  EXPECT_EQ(Run({"write", SiteFile(), "--verify", "--site", "склад №3"}).code, kOk);  // the same site
+  const Result shown = Run({"sites", "show", "Склад №3", "--json"});
+  EXPECT_EQ(shown.code, kOk) << shown.err;
+  for (const char* kind : {"\"read\"", "\"written\"", "\"verify\""}) {
+    EXPECT_NE(shown.out.find(kind), std::string::npos) << kind << shown.out;
+  }
+  EXPECT_NE(Run({"sites", "list"}).out.find("Склад №3"), std::string::npos);
+  EXPECT_NE(Run({"sites", "find", "СКЛАД"}).out.find("Склад №3"), std::string::npos);
+  EXPECT_EQ(Run({"sites", "show", "Нет такого"}).code, kNoPanel);
+  EXPECT_EQ(Run({"sites", "export", "Склад №3"}).code, kUsage);  // no -o
+
+  ASSERT_EQ(Run({"sites", "export", "Склад №3", "-o", File("handed.zxsite")}).code, kOk);
+  fs::rename(dir / "sites.db", dir / "mine.db");
+  fs::remove(dir / "sites.db-wal");
+  fs::remove(dir / "sites.db-shm");
+  const Result imported = Run({"sites", "import", File("handed.zxsite"), "--json"});
+  EXPECT_EQ(imported.code, kOk) << imported.err;
+  EXPECT_NE(imported.out.find("\"snapshots_added\": 3"), std::string::npos) << imported.out;
+  EXPECT_NE(Run({"sites", "import", File("handed.zxsite")}).out.find("снимков добавлено: 0, уже были: 3"),
+            std::string::npos);
+  EXPECT_EQ(Run({"sites", "backup", "-o", File("copy.db")}).code, kOk);
+  EXPECT_TRUE(fs::exists(dir / "copy.db"));
+}
+
+// A damaged database is told and left; the read itself is not lost.
+TEST_F(CliTest, ADamagedSiteDatabaseIsToldTheReadIsKeptAndTheFileIsNotTouched) {
+  std::ofstream(dir / "sites.db", std::ios::binary) << "this is no database, and it stays so";
+  panel.Plug(sim::PanelKind::First);
+  const Result read = Run({"read", "-o", File("panel.cfg"), "--site", "Склад"});
+  EXPECT_EQ(read.code, kFileError);
+  EXPECT_NE(read.err.find("Снимок не подшит"), std::string::npos) << read.err;
+  EXPECT_TRUE(fs::exists(dir / "panel.cfg"));
+  std::ifstream in(dir / "sites.db", std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "this is no database, and it stays so");
+  EXPECT_EQ(Run({"sites", "list"}).code, kFileError);
 }
 
 TEST_F(CliTest, ReadPrintsTheTableOrWritesTheFile) {

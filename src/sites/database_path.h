@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace zarvex::sites {
+
+// Where the site database lives (UTF-8): "~/.local/share/Zarvex Settings/sites.db"
+// ($XDG_DATA_HOME when set), "%APPDATA%\Zarvex Settings\sites.db" on Windows
+// (sites/posix, sites/windows). The folder is made when missing.
+std::string DefaultDatabasePath();
+
+}  // namespace zarvex::sites

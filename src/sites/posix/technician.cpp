@@ -1,0 +1,16 @@
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "sites/site_store.h"
+
+namespace zarvex::sites {
+
+std::string TechnicianName() {
+  if (const passwd* user = getpwuid(getuid()); user && user->pw_name) return user->pw_name;
+  const char* name = std::getenv("USER");
+  return name ? name : "";
+}
+
+}  // namespace zarvex::sites
