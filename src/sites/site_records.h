@@ -9,7 +9,8 @@
 
 namespace zarvex::sites {
 
-// Texts are UTF-8; times are local "YYYY-MM-DD HH:MM:SS".
+// Texts are UTF-8; times are local "YYYY-MM-DD HH:MM:SS.mmm" (the old
+// history's to the second), so they sort as text.
 struct TSite {
   int64_t id = 0;
   std::string uid;  // the same site in every database it is handed to

@@ -122,10 +122,18 @@ std::string KindWords(const std::string& kind) {
 }
 
 std::string NowText() {
-  const std::tm t = LocalTime(std::time(nullptr));
-  char text[32];
+  // To the millisecond: two reads of an unchanged panel within a second are
+  // two snapshots, not one.
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  const std::tm t = LocalTime(seconds);
+  char text[40];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &t);
-  return text;
+  char withMillis[48];
+  std::snprintf(withMillis, sizeof withMillis, "%s.%03d", text, static_cast<int>(millis));
+  return withMillis;
 }
 
 std::string ProgramVersion() { return "3.0.8"; }

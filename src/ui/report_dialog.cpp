@@ -65,9 +65,24 @@ TReportDialog::TReportDialog(TMainWindow& main) : QDialog(&main), main_(main) {
   resize(520, 320);
 }
 
+void TReportDialog::ReportOn(const TCFG& record, const QString& heading) {
+  record_ = record;
+  note_->setPlainText(heading);
+  setWindowTitle(windowTitle() + QStringLiteral(": ") + heading);
+}
+
 QString TReportDialog::Html() const {
   TForm1& form = main_.Form();
   report::ReportContext context;
+  if (record_) {
+    // What the snapshot holds, and nothing of the panel in the window now.
+    context.date = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")).toStdString();
+    context.deviceType = record_->FirmwareVersion >= 500 ? "Zarvex GSM ZX-4110" : "Zarvex GSM";
+    context.firmware = std::to_string(record_->FirmwareVersion);
+    context.showCodes = showCodes_->isChecked();
+    context.note = note_->toPlainText().toStdString();
+    return QString::fromStdString(report::ConfigurationReportHtml(*record_, context, Decode));
+  }
   context.date = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")).toStdString();
   context.deviceType = form.DeviceTypeText().toStdString();
   context.firmware = form.DeviceVersionText().toStdString();

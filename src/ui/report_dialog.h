@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
+
+#include "settings/tcfg.h"
 
 class QCheckBox;
 class QPlainTextEdit;
@@ -22,6 +25,9 @@ class TReportDialog : public QDialog {
   bool SavePdf(const QString& fileName, QString& error) const;
   QPlainTextEdit* Note() const { return note_; }
   QCheckBox* ShowCodes() const { return showCodes_; }
+  // The report of a stored snapshot instead of the window's values; the
+  // heading says which.
+  void ReportOn(const TCFG& record, const QString& heading);
 
  public slots:
   void ChoosePdf();
@@ -31,6 +37,7 @@ class TReportDialog : public QDialog {
   TMainWindow& main_;
   QPlainTextEdit* note_ = nullptr;
   QCheckBox* showCodes_ = nullptr;
+  std::optional<TCFG> record_;
 };
 
 }  // namespace zarvex

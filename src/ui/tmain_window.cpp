@@ -18,7 +18,11 @@
 #include "settings/settings_file_error.h"
 #include "text/panel_text.h"
 #include "ui/compare_dialog.h"
+#include "settings/settings_format.h"
+#include "sites/history_import.h"
+#include "ui/filing_prompt.h"
 #include "ui/history_dialog.h"
+#include "ui/sites_dialog.h"
 #include "ui/report_dialog.h"
 #include "ui/tform1.h"
 
@@ -41,6 +45,8 @@ TMainWindow::TMainWindow(TForm1& form, QString historyDirectory) : form_(form) {
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/history");
   }
   history_ = std::make_unique<report::ConfigHistory>(historyDirectory.toStdString());
+  // Beside the history: "Zarvex Settings/sites.db" in the user's data folder.
+  OpenSites(QDir::cleanPath(historyDirectory + QStringLiteral("/../sites.db")));
   setCentralWidget(&form_);  // resets the form's own window flags: it is the client area now
   BuildMenus();
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -54,10 +60,12 @@ TMainWindow::TMainWindow(TForm1& form, QString historyDirectory) : form_(form) {
   connect(&form_, &TForm1::ConfigurationRead, this, [this] {
     lastRead_ = form_.Cfg();
     StoreSnapshot(report::Snapshot::Kind::Read, form_.Cfg());
+    FileInSites(verify_ == Verify::Reading ? "verify" : "read", form_.Cfg());
     if (verify_ == Verify::Reading) VerifyRead();
   });
   connect(&form_, &TForm1::WriteClicked, this, [this] {
     StoreSnapshot(report::Snapshot::Kind::Write, form_.Cfg());
+    FileInSites("written", form_.Cfg());
     // Off by default: a write's bytes and what follows stay as designed.
     verify_ = verifyAction_->isChecked() ? Verify::AwaitingWrite : Verify::Off;
     written_ = form_.Cfg();
@@ -154,6 +162,10 @@ void TMainWindow::BuildMenus() {
   QAction* list = history->addAction(QStringLiteral("История конфигураций…"), this, &TMainWindow::ShowHistory);
   list->setObjectName(QStringLiteral("ActionHistory"));
   list->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+  // Ctrl+O stays with loading a configuration, as everywhere.
+  QAction* sitesAction = history->addAction(QStringLiteral("Объекты…"), this, &TMainWindow::ShowSites);
+  sitesAction->setObjectName(QStringLiteral("ActionSites"));
+  sitesAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Справка"));
   // The menu takes over the form's own shortcut for the log; two would
@@ -253,8 +265,63 @@ void TMainWindow::FactoryValues() {
     if (!form_.Modal().AskYesNo(this, QStringLiteral("Заменить значения в окне заводскими?"))) return;
     // What is replaced stays in the history, to be loaded back.
     StoreSnapshot(report::Snapshot::Kind::Reset, shown);
+    FileInSites("reset", shown);
   }
   form_.ApplyRecord(pristine.Cfg());
+}
+
+void TMainWindow::OpenSites(const QString& path) {
+  try {
+    sites_ = std::make_unique<sites::TSiteStore>(path.toStdString());
+    sites::ImportHistoryOnce(*sites_, *history_);
+  } catch (const std::exception& e) {
+    // The program goes on without sites; «Объекты» says why.
+    sites_.reset();
+    sitesProblem_ = QString::fromStdString(e.what());
+  }
+}
+
+void TMainWindow::FileInSites(const char* kind, const TCFG& cfg) {
+  if (!sites_) return;
+  const bool read = std::string(kind) == "read";
+  sites::TSnapshotRecord filed;
+  std::optional<sites::TSite> proposed;
+  const sites::TPanelIdentity identity = sites::IdentityOf(cfg);
+  // Inside the transfer's slots: a database failure is told, never thrown on.
+  try {
+    filed = sites_->FileSnapshot(FormatSettings(cfg), kind, read ? std::nullopt : currentSite_);
+    if (!read) return;
+    currentSite_.reset();
+    // Until the installer has made a site, filing asks nothing.
+    if (sites_->Sites().empty()) return;
+    proposed = sites_->Match(identity);
+  } catch (const std::exception& e) {
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                QStringLiteral("Не удалось записать снимок в базу объектов: ") +
+                                    QString::fromStdString(e.what()),
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("SitesFailure"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+    return;
+  }
+  const std::string key = identity.panelId + "|" + identity.serverPhone + "|" + identity.checkPhone;
+  if (!proposed && !askedUnmatched_.insert(key).second) return;
+  if (filingPrompt_) filingPrompt_->close();
+  auto* prompt = new TFilingPrompt(this, *sites_, filed, identity, proposed);
+  connect(prompt, &TFilingPrompt::Filed, this, [this](int64_t siteId) { currentSite_ = siteId; });
+  filingPrompt_ = prompt;
+  prompt->show();
+}
+
+void TMainWindow::ShowSites() {
+  if (!sites_) {
+    QMessageBox::warning(this, QStringLiteral("Объекты"), sitesProblem_);
+    return;
+  }
+  TSitesDialog dialog(*this, *sites_);
+  dialog.exec();
 }
 
 void TMainWindow::ShowHistory() {

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "report/config_history.h"
 #include "settings/tcfg.h"
+#include "sites/site_store.h"
 
 class QAction;
 class QPushButton;
@@ -36,9 +40,15 @@ class TMainWindow : public QMainWindow {
   QAction* Action(const QString& objectName) const;
   // The last verify's finding: what was written and what the panel held.
   const std::optional<std::pair<TCFG, TCFG>>& LastVerify() const { return lastVerify_; }
+  // The site database; null when its file could not be used, and then why.
+  sites::TSiteStore* Sites() const { return sites_.get(); }
+  const QString& SitesProblem() const { return sitesProblem_; }
+  // The site the last read was filed under, this run.
+  std::optional<int64_t> CurrentSite() const { return currentSite_; }
 
  public slots:
   void ShowHistory();
+  void ShowSites();
   void ShowCompare();
   void ShowReport();
   void FactoryValues();
@@ -55,6 +65,11 @@ class TMainWindow : public QMainWindow {
   QAction* ButtonAction(const QString& text, const char* buttonName, void (TForm1::*handler)(),
                         const QKeySequence& shortcut);
   void StoreSnapshot(report::Snapshot::Kind kind, const TCFG& cfg);
+  void OpenSites(const QString& path);
+  // Files the snapshot in the site database: a read unfiled, then proposed
+  // for its site; what follows it (write, verify, reset) under the site the
+  // read went to.
+  void FileInSites(const char* kind, const TCFG& cfg);
   // Verify after write: the read that follows the 56th acknowledgement, and
   // what it found.
   void TransferTextChanged(const QString& text);
@@ -69,6 +84,11 @@ class TMainWindow : public QMainWindow {
   QAction* verifyAction_ = nullptr;
   std::vector<std::pair<QPushButton*, QAction*>> mirrored_;
   std::optional<std::pair<TCFG, TCFG>> lastVerify_;
+  std::unique_ptr<sites::TSiteStore> sites_;
+  QString sitesProblem_;
+  std::optional<int64_t> currentSite_;
+  std::set<std::string> askedUnmatched_;  // panels matching no site ask once a run
+  QPointer<QDialog> filingPrompt_;
 };
 
 }  // namespace zarvex

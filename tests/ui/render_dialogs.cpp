@@ -1,8 +1,9 @@
-// Renders the menu bar window, its "Файл" menu and the history, compare and
-// report dialogs to PNGs, so that a person can look at them:
+// Renders the menu bar window, its "Файл" menu and the history, compare,
+// report and site dialogs to PNGs, so that a person can look at them:
 //   render_dialogs <output directory>
 #include <QApplication>
 #include <QDir>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
@@ -11,7 +12,10 @@
 #include <cstdio>
 #include <ctime>
 
+#include "settings/settings_format.h"
 #include "ui/compare_dialog.h"
+#include "ui/filing_prompt.h"
+#include "ui/sites_dialog.h"
 #include "ui/history_dialog.h"
 #include "ui/report_dialog.h"
 #include "ui/tform1.h"
@@ -70,5 +74,33 @@ int main(int argc, char* argv[]) {
   zarvex::TReportDialog report(window);
   report.show();
   ok &= Save(report, out + QStringLiteral("/report-dialog.png"));
+
+  if (zarvex::sites::TSiteStore* store = window.Sites()) {
+    const auto shop = store->CreateSite({0, "", "Склад №3 (ООО «Северный ветер»)", "ООО «Северный ветер»",
+                                         "г. Вологда, ул. Преображенского, 28, корп. 2", "+7 921 555-01-02",
+                                         "Ключ от щитка у охраны, код двери 1234"});
+    store->CreateSite({0, "", "Гараж Ёлкина", "Ёлкин П. С.", "СНТ «Берёзка», участок 12"});
+    store->CreateSite({0, "", "Дача Петровых", "Петрова А. В.", "д. Озёрки"});
+    zarvex::TCFG panel = before;
+    panel.VpnAndId = "1654321";
+    panel.Phone[0] = "+79005550001";
+    panel.Phone[7] = "+79005550002";
+    store->FileSnapshot(zarvex::FormatSettings(panel), "read", shop.id, "2026-12-01 09:00:00.000");
+    store->FileSnapshot(zarvex::FormatSettings(written), "written", shop.id, "2026-12-01 09:05:00.000");
+    store->FileSnapshot(zarvex::FormatSettings(written), "verify", shop.id, "2026-12-01 09:05:02.000");
+    zarvex::TSitesDialog sites(window, *store);
+    sites.show();
+    sites.SiteList()->setCurrentRow(3);
+    ok &= Save(sites, out + QStringLiteral("/sites-dialog.png"));
+    const auto filed = store->FileSnapshot(zarvex::FormatSettings(panel), "read", std::nullopt);
+    zarvex::TFilingPrompt prompt(&window, *store, filed, zarvex::sites::IdentityOf(panel),
+                                 store->Match(zarvex::sites::IdentityOf(panel)));
+    prompt.setAttribute(Qt::WA_DeleteOnClose, false);
+    prompt.show();
+    ok &= Save(prompt, out + QStringLiteral("/filing-prompt.png"));
+  } else {
+    std::fprintf(stderr, "no site database: %s\n", qPrintable(window.SitesProblem()));
+    ok = false;
+  }
   return ok ? 0 : 1;
 }

@@ -1,0 +1,319 @@
+#include "ui/sites_dialog.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "settings/settings_format.h"
+#include "ui/compare_dialog.h"
+#include "ui/report_dialog.h"
+#include "ui/tform1.h"
+#include "ui/tmain_window.h"
+
+namespace zarvex {
+
+namespace {
+
+constexpr int kUnfiled = -1;
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+std::string S(const QString& text) { return text.trimmed().toStdString(); }
+
+QTableWidget* Table(const char* name, const QStringList& headers) {
+  auto* table = new QTableWidget(0, static_cast<int>(headers.size()));
+  table->setObjectName(QString::fromLatin1(name));
+  table->setHorizontalHeaderLabels(headers);
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->setSelectionMode(QAbstractItemView::SingleSelection);
+  table->verticalHeader()->hide();
+  table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table->horizontalHeader()->setStretchLastSection(true);
+  return table;
+}
+
+QPushButton* Button(const QString& text, const char* name) {
+  auto* button = new QPushButton(text);
+  button->setObjectName(QString::fromLatin1(name));
+  return button;
+}
+
+TCFG RecordOf(const sites::TSnapshotRecord& r) {
+  TCFG cfg;
+  ParseSettings(r.content, cfg);
+  return cfg;
+}
+
+}  // namespace
+
+TSitesDialog::TSitesDialog(TMainWindow& main, sites::TSiteStore& store)
+    : QDialog(&main), main_(main), store_(store) {
+  setObjectName(QStringLiteral("SitesDialog"));
+  setWindowTitle(QStringLiteral("Объекты"));
+  resize(980, 600);
+  auto* layout = new QHBoxLayout(this);
+  auto* splitter = new QSplitter;
+  layout->addWidget(splitter);
+
+  auto* left = new QWidget;
+  auto* leftLayout = new QVBoxLayout(left);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  search_ = new QLineEdit;
+  search_->setObjectName(QStringLiteral("EditSiteSearch"));
+  search_->setPlaceholderText(QStringLiteral("Поиск: название, заказчик, адрес, телефон, ID"));
+  search_->setClearButtonEnabled(true);
+  list_ = new QListWidget;
+  list_->setObjectName(QStringLiteral("ListSites"));
+  // Long names and addresses wrap instead of hiding behind a scroll bar.
+  list_->setWordWrap(true);
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list_->setResizeMode(QListView::Adjust);
+  auto* add = Button(QStringLiteral("Новый объект…"), "ButtonNewSite");
+  leftLayout->addWidget(search_);
+  leftLayout->addWidget(list_);
+  leftLayout->addWidget(add);
+  splitter->addWidget(left);
+
+  auto* right = new QWidget;
+  auto* rightLayout = new QVBoxLayout(right);
+  rightLayout->setContentsMargins(0, 0, 0, 0);
+  auto* form = new QFormLayout;
+  name_ = new QLineEdit;
+  name_->setObjectName(QStringLiteral("EditSiteName"));
+  customer_ = new QLineEdit;
+  customer_->setObjectName(QStringLiteral("EditSiteCustomer"));
+  address_ = new QLineEdit;
+  address_->setObjectName(QStringLiteral("EditSiteAddress"));
+  phones_ = new QLineEdit;
+  phones_->setObjectName(QStringLiteral("EditSitePhones"));
+  notes_ = new QPlainTextEdit;
+  notes_->setObjectName(QStringLiteral("EditSiteNotes"));
+  notes_->setMaximumHeight(60);
+  form->addRow(QStringLiteral("Название:"), name_);
+  form->addRow(QStringLiteral("Заказчик:"), customer_);
+  form->addRow(QStringLiteral("Адрес:"), address_);
+  form->addRow(QStringLiteral("Телефоны:"), phones_);
+  form->addRow(QStringLiteral("Заметки:"), notes_);
+  rightLayout->addLayout(form);
+  auto* saveRow = new QHBoxLayout;
+  changed_ = new QLabel;
+  save_ = Button(QStringLiteral("Сохранить объект"), "ButtonSaveSite");
+  saveRow->addWidget(changed_, 1);
+  saveRow->addWidget(save_);
+  rightLayout->addLayout(saveRow);
+  conflicts_ = new QLabel;
+  conflicts_->setObjectName(QStringLiteral("LabelSiteConflicts"));
+  conflicts_->setWordWrap(true);
+  conflicts_->setStyleSheet(QStringLiteral("color: #b00000"));
+  rightLayout->addWidget(conflicts_);
+  rightLayout->addWidget(new QLabel(QStringLiteral("Панели:")));
+  panels_ = Table("TableSitePanels", {QStringLiteral("Модель"), QStringLiteral("Версия"), QStringLiteral("ID"),
+                                      QStringLiteral("Телефон сервера"), QStringLiteral("Телефон проверки"),
+                                      QStringLiteral("Прочитана")});
+  panels_->setMaximumHeight(110);
+  rightLayout->addWidget(panels_);
+  rightLayout->addWidget(new QLabel(QStringLiteral("Снимки конфигураций (новые сверху):")));
+  snapshots_ = Table("TableSiteSnapshots", {QStringLiteral("Дата"), QStringLiteral("Вид"), QStringLiteral("Модель"),
+                                            QStringLiteral("Версия"), QStringLiteral("Техник")});
+  rightLayout->addWidget(snapshots_, 1);
+  auto* buttons = new QHBoxLayout;
+  auto* load = Button(QStringLiteral("Загрузить в окно"), "ButtonSnapshotLoad");
+  auto* compare = Button(QStringLiteral("Сравнить с окном…"), "ButtonSnapshotCompare");
+  auto* print = Button(QStringLiteral("Отчёт…"), "ButtonSnapshotPrint");
+  auto* file = Button(QStringLiteral("Подшить к объекту…"), "ButtonSnapshotFile");
+  auto* close = Button(QStringLiteral("Закрыть"), "ButtonSitesClose");
+  for (QPushButton* b : {load, compare, print, file}) buttons->addWidget(b);
+  buttons->addStretch();
+  buttons->addWidget(close);
+  rightLayout->addLayout(buttons);
+  splitter->addWidget(right);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({300, 680});
+
+  connect(search_, &QLineEdit::textChanged, this, &TSitesDialog::Refresh);
+  connect(list_, &QListWidget::currentRowChanged, this, &TSitesDialog::ShowSelected);
+  connect(add, &QPushButton::clicked, this, &TSitesDialog::NewSite);
+  connect(save_, &QPushButton::clicked, this, &TSitesDialog::SaveSite);
+  connect(load, &QPushButton::clicked, this, &TSitesDialog::LoadSnapshot);
+  connect(compare, &QPushButton::clicked, this, &TSitesDialog::CompareSnapshot);
+  connect(print, &QPushButton::clicked, this, &TSitesDialog::PrintSnapshot);
+  connect(file, &QPushButton::clicked, this, &TSitesDialog::FileSnapshotUnder);
+  connect(snapshots_, &QTableWidget::cellDoubleClicked, this, &TSitesDialog::LoadSnapshot);
+  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  Refresh();
+}
+
+bool TSitesDialog::Try(const std::function<void()>& action) {
+  try {
+    action();
+    return true;
+  } catch (const std::exception& e) {
+    QMessageBox::warning(this, windowTitle(), Q(e.what()));
+    return false;
+  }
+}
+
+void TSitesDialog::Refresh() {
+  const std::optional<int64_t> keep = shown_;
+  std::vector<sites::TSite> found;
+  if (!Try([&] { found = store_.Find(S(search_->text())); })) return;
+  QSignalBlocker quiet(list_);
+  list_->clear();
+  int select = -1;
+  if (search_->text().trimmed().isEmpty()) {
+    auto* unfiled = new QListWidgetItem(QStringLiteral("Без объекта"));
+    unfiled->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(kUnfiled));
+    list_->addItem(unfiled);
+    if (!keep) select = 0;
+  }
+  for (const sites::TSite& site : found) {
+    QString text = Q(site.name);
+    if (!site.address.empty()) text += QStringLiteral(" — ") + Q(site.address);
+    auto* item = new QListWidgetItem(text);
+    item->setToolTip(text);
+    item->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(site.id));
+    list_->addItem(item);
+    if (keep && *keep == site.id) select = list_->count() - 1;
+  }
+  if (select < 0 && list_->count() > 0) select = 0;
+  list_->setCurrentRow(select);
+  ShowSelected();
+}
+
+void TSitesDialog::ShowSelected() {
+  QListWidgetItem* item = list_->currentItem();
+  if (!item) {
+    ShowSite(std::nullopt);
+    return;
+  }
+  const qlonglong id = item->data(Qt::UserRole).toLongLong();
+  ShowSite(id == kUnfiled ? std::nullopt : std::optional<int64_t>(id));
+}
+
+void TSitesDialog::ShowSite(std::optional<int64_t> siteId) {
+  shown_ = siteId;
+  std::optional<sites::TSite> site;
+  std::vector<sites::TSitePanel> panels;
+  std::vector<sites::TSiteConflict> conflicts;
+  shownSnapshots_.clear();
+  Try([&] {
+    if (siteId) {
+      site = store_.Site(*siteId);
+      panels = store_.Panels(*siteId);
+      conflicts = store_.Conflicts(*siteId);
+    }
+    shownSnapshots_ = store_.Snapshots(siteId);
+  });
+  for (QLineEdit* edit : {name_, customer_, address_, phones_}) edit->setEnabled(site.has_value());
+  notes_->setEnabled(site.has_value());
+  save_->setEnabled(site.has_value());
+  name_->setText(site ? Q(site->name) : QString());
+  customer_->setText(site ? Q(site->customer) : QString());
+  address_->setText(site ? Q(site->address) : QString());
+  phones_->setText(site ? Q(site->phones) : QString());
+  notes_->setPlainText(site ? Q(site->notes) : QString());
+  changed_->setText(site ? QStringLiteral("Изменён %1, %2").arg(Q(site->changed), Q(site->technician))
+                         : QStringLiteral("Снимки, ещё не подшитые к объекту"));
+  QString told;
+  for (const sites::TSiteConflict& c : conflicts) {
+    told += QStringLiteral("После импорта «%1»: здесь «%2», в файле «%3». ").arg(Q(c.field), Q(c.local), Q(c.imported));
+  }
+  conflicts_->setText(told);
+  conflicts_->setVisible(!told.isEmpty());
+  panels_->setRowCount(static_cast<int>(panels.size()));
+  for (int row = 0; row < static_cast<int>(panels.size()); ++row) {
+    const sites::TSitePanel& p = panels[static_cast<size_t>(row)];
+    const QStringList cells = {Q(p.identity.model), QString::number(p.identity.firmware), Q(p.identity.panelId),
+                               Q(p.identity.serverPhone), Q(p.identity.checkPhone), Q(p.lastRead)};
+    for (int c = 0; c < cells.size(); ++c) panels_->setItem(row, c, new QTableWidgetItem(cells[c]));
+  }
+  snapshots_->setRowCount(static_cast<int>(shownSnapshots_.size()));
+  for (int row = 0; row < static_cast<int>(shownSnapshots_.size()); ++row) {
+    const sites::TSnapshotRecord& s = shownSnapshots_[static_cast<size_t>(row)];
+    const QStringList cells = {Q(s.taken), Q(sites::KindWords(s.kind)), Q(s.model), QString::number(s.firmware),
+                               Q(s.technician)};
+    for (int c = 0; c < cells.size(); ++c) snapshots_->setItem(row, c, new QTableWidgetItem(cells[c]));
+  }
+  if (!shownSnapshots_.empty()) snapshots_->selectRow(0);
+}
+
+void TSitesDialog::NewSite() {
+  bool ok = false;
+  const QString name = QInputDialog::getText(this, QStringLiteral("Новый объект"), QStringLiteral("Название объекта:"),
+                                             QLineEdit::Normal, search_->text(), &ok);
+  if (!ok || name.trimmed().isEmpty()) return;
+  sites::TSite site;
+  site.name = S(name);
+  if (!Try([&] { site = store_.CreateSite(site); })) return;
+  shown_ = site.id;
+  search_->clear();
+  Refresh();
+}
+
+void TSitesDialog::SaveSite() {
+  if (!shown_) return;
+  std::optional<sites::TSite> site;
+  Try([&] { site = store_.Site(*shown_); });
+  if (!site) return;
+  site->name = S(name_->text());
+  site->customer = S(customer_->text());
+  site->address = S(address_->text());
+  site->phones = S(phones_->text());
+  site->notes = notes_->toPlainText().toStdString();
+  if (Try([&] { store_.UpdateSite(*site); })) Refresh();
+}
+
+std::optional<sites::TSnapshotRecord> TSitesDialog::SelectedSnapshot() {
+  const int row = snapshots_->currentRow();
+  if (row < 0 || row >= static_cast<int>(shownSnapshots_.size())) return std::nullopt;
+  return shownSnapshots_[static_cast<size_t>(row)];
+}
+
+void TSitesDialog::LoadSnapshot() {
+  if (const auto s = SelectedSnapshot()) main_.Form().ApplyRecord(RecordOf(*s));
+}
+
+void TSitesDialog::CompareSnapshot() {
+  const auto s = SelectedSnapshot();
+  if (!s) return;
+  TCompareDialog dialog(main_);
+  dialog.CompareWith(RecordOf(*s), QStringLiteral("снимок %1 (%2)").arg(Q(s->taken), Q(sites::KindWords(s->kind))));
+  dialog.exec();
+}
+
+void TSitesDialog::PrintSnapshot() {
+  const auto s = SelectedSnapshot();
+  if (!s) return;
+  TReportDialog dialog(main_);
+  QString heading = QStringLiteral("Снимок %1 (%2)").arg(Q(s->taken), Q(sites::KindWords(s->kind)));
+  if (shown_) heading += QStringLiteral(", объект «%1»").arg(name_->text());
+  dialog.ReportOn(RecordOf(*s), heading);
+  dialog.exec();
+}
+
+void TSitesDialog::FileSnapshotUnder() {
+  const auto s = SelectedSnapshot();
+  if (!s) return;
+  std::vector<sites::TSite> all;
+  if (!Try([&] { all = store_.Sites(); }) || all.empty()) return;
+  QStringList names;
+  for (const sites::TSite& site : all) names << Q(site.name);
+  bool ok = false;
+  const QString chosen = QInputDialog::getItem(this, QStringLiteral("Подшить к объекту"), QStringLiteral("Объект:"),
+                                               names, 0, false, &ok);
+  if (!ok) return;
+  const auto index = static_cast<size_t>(names.indexOf(chosen));
+  if (Try([&] { store_.Refile(s->id, all[index].id); })) ShowSite(shown_);
+}
+
+}  // namespace zarvex

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "sites/site_store.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace zarvex {
+
+class TMainWindow;
+
+// «Объекты»: the installer's sites, searched as they type; a site's page
+// with its fields, its panels and its snapshots newest first, each to load
+// into the window, compare with it, or print. "Без объекта" holds the
+// snapshots not filed yet.
+class TSitesDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  TSitesDialog(TMainWindow& main, sites::TSiteStore& store);
+  QLineEdit* Search() const { return search_; }
+  QListWidget* SiteList() const { return list_; }
+  QTableWidget* SnapshotTable() const { return snapshots_; }
+  QTableWidget* PanelTable() const { return panels_; }
+  // The site on the page; none for the unfiled snapshots.
+  std::optional<int64_t> Shown() const { return shown_; }
+
+ public slots:
+  void Refresh();
+  void ShowSelected();
+  void NewSite();
+  void SaveSite();
+  void LoadSnapshot();
+  void CompareSnapshot();
+  void PrintSnapshot();
+  void FileSnapshotUnder();
+
+ private:
+  void ShowSite(std::optional<int64_t> siteId);
+  std::optional<sites::TSnapshotRecord> SelectedSnapshot();
+  bool Try(const std::function<void()>& action);
+
+  TMainWindow& main_;
+  sites::TSiteStore& store_;
+  std::optional<int64_t> shown_;
+  std::vector<sites::TSnapshotRecord> shownSnapshots_;
+  QLineEdit* search_ = nullptr;
+  QListWidget* list_ = nullptr;
+  QLineEdit* name_ = nullptr;
+  QLineEdit* customer_ = nullptr;
+  QLineEdit* address_ = nullptr;
+  QLineEdit* phones_ = nullptr;
+  QPlainTextEdit* notes_ = nullptr;
+  QLabel* changed_ = nullptr;
+  QLabel* conflicts_ = nullptr;
+  QPushButton* save_ = nullptr;
+  QTableWidget* panels_ = nullptr;
+  QTableWidget* snapshots_ = nullptr;
+};
+
+}  // namespace zarvex

@@ -1,0 +1,153 @@
+// Site records in the program's window over the whole stack and the
+// simulated panel: nothing is asked until a site exists; then a read is
+// proposed for the site whose panel matches, and what follows the read is
+// filed with it; «Объекты» searches as the installer types and loads a
+// snapshot back; a damaged database is told and the window goes on.
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <memory>
+
+#include "demo/session_wait.h"
+#include "settings/settings_format.h"
+#include "ui/filing_prompt.h"
+#include "ui/sites_dialog.h"
+#include "ui/tmain_window.h"
+#include "window_stack.h"
+
+using namespace zarvex;
+
+class SitesWindowTest : public QObject, testing::WindowStack {
+  Q_OBJECT
+
+  QString History() { return dir.filePath(QStringLiteral("history")); }
+  void Read() {
+    form->ButtonReadClick();
+    QVERIFY(demo::WaitFor([&] { return form->TransferText() == QStringLiteral("Конфигурация прочитана"); }, 10000));
+  }
+  TFilingPrompt* Prompt() { return window->findChild<TFilingPrompt*>(QStringLiteral("FilingPrompt")); }
+
+ private slots:
+  void init() {
+    QVERIFY(Start());
+    window = std::make_unique<TMainWindow>(*form, History());
+    QVERIFY(window->Sites());
+    panel->Plug(sim::PanelKind::First);
+    // The panel's own numbers: the server's (parameter 2) and the check phone (9).
+    panel->WithModel([](sim::PanelModel& m) {
+      m.Configuration().SetText(2, "+79005550001");
+      m.Configuration().SetText(9, "+79005550002");
+    });
+    QVERIFY(demo::WaitFor([&] { return form->Cfg().FirmwareVersion == 430; }, 5000));
+  }
+  void cleanup() {
+    window.reset();
+    Stop();
+    QDir(History()).removeRecursively();
+    for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(dir.filePath(QStringLiteral("sites.db") + suffix));
+  }
+
+  void aReadIsProposedForTheSiteWhosePanelMatchesAndWhatFollowsItIsFiledThere() {
+    sites::TSiteStore& store = *window->Sites();
+    Read();
+    QVERIFY(!Prompt());  // no site yet: nothing asked, the read kept unfiled
+    QCOMPARE(store.Unfiled().size(), size_t{1});
+
+    const sites::TSite shop = store.CreateSite({0, "", "Склад №3", "ИП Сидоров"});
+    Read();
+    TFilingPrompt* prompt = Prompt();
+    QVERIFY(prompt);
+    QVERIFY(prompt->isVisible());
+    QVERIFY(!prompt->isModal());
+    QVERIFY(prompt->findChild<QLabel*>(QStringLiteral("LabelFilingText"))->text().contains(QStringLiteral("не найдена")));
+    prompt->Choice()->setCurrentIndex(prompt->Choice()->findText(QStringLiteral("Склад №3")));
+    prompt->findChild<QPushButton*>(QStringLiteral("ButtonFilingConfirm"))->click();
+    QCOMPARE(window->CurrentSite(), std::optional<int64_t>(shop.id));
+    QCOMPARE(store.Snapshots(shop.id).size(), size_t{1});
+    QCOMPARE(store.Panels(shop.id).size(), size_t{1});
+
+    // The same panel read again: its site proposed, and one click files it.
+    QVERIFY(demo::WaitFor([&] { return !Prompt(); }, 2000));
+    Read();
+    prompt = Prompt();
+    QVERIFY(prompt);
+    QVERIFY(prompt->findChild<QLabel*>(QStringLiteral("LabelFilingText"))->text().contains(QStringLiteral("«Склад №3»")));
+    QCOMPARE(prompt->Choice()->currentText(), QStringLiteral("Склад №3"));
+    // The proposal blocks nothing: a write runs while it is open.
+    form->ButtonWriteClick();
+    QVERIFY(demo::WaitFor([&] { return form->TransferText() == QStringLiteral("Конфигурация записана"); }, 10000));
+    prompt->findChild<QPushButton*>(QStringLiteral("ButtonFilingConfirm"))->click();
+    const auto filed = store.Snapshots(shop.id);
+    QCOMPARE(filed.size(), size_t{2});  // the second read; the write went out before its site was chosen
+    // The write after a filed read goes with it.
+    form->ButtonWriteClick();
+    QVERIFY(demo::WaitFor([&] { return store.Snapshots(shop.id).size() == 3; }, 2000));
+    QCOMPARE(store.Snapshots(shop.id)[0].kind, std::string("written"));
+  }
+
+  void aPanelMatchingNoSiteAsksOnceARun() {
+    window->Sites()->CreateSite({0, "", "Дача"});
+    Read();
+    QVERIFY(Prompt());
+    Prompt()->findChild<QPushButton*>(QStringLiteral("ButtonFilingLater"))->click();
+    QVERIFY(demo::WaitFor([&] { return !Prompt(); }, 2000));
+    Read();
+    QVERIFY(!Prompt());
+    QCOMPARE(window->Sites()->Unfiled().size(), size_t{2});  // kept all the same
+  }
+
+  void theSitesDialogSearchesAsTheInstallerTypesAndLoadsASnapshotIntoTheWindow() {
+    sites::TSiteStore& store = *window->Sites();
+    const sites::TSite garage = store.CreateSite({0, "", "Гараж Ёлкина", "", "СНТ Берёзка"});
+    store.CreateSite({0, "", "Магазин", "", "ул. Мира, 1"});
+    TCFG stored = form->Cfg();
+    stored.AccessPoint = "garage.apn";
+    store.FileSnapshot(FormatSettings(stored), "read", garage.id, "2026-12-01 10:00:00");
+
+    TSitesDialog dialog(*window, store);
+    dialog.show();
+    QCOMPARE(dialog.SiteList()->count(), 3);  // "Без объекта" and the two
+    for (const QChar c : QStringLiteral("БЕРЕЗ")) dialog.Search()->insert(QString(c));  // typed, letter by letter
+    QCOMPARE(dialog.SiteList()->count(), 1);
+    QCOMPARE(dialog.Shown(), std::optional<int64_t>(garage.id));
+    QCOMPARE(dialog.SnapshotTable()->rowCount(), 1);
+    QCOMPARE(dialog.SnapshotTable()->item(0, 1)->text(), QStringLiteral("чтение"));
+    dialog.findChild<QPushButton*>(QStringLiteral("ButtonSnapshotLoad"))->click();
+    QCOMPARE(form->CollectedCopy().AccessPoint, std::string("garage.apn"));
+
+    dialog.findChild<QLineEdit*>(QStringLiteral("EditSiteCustomer"))->setText(QStringLiteral("Ёлкин П. С."));
+    dialog.findChild<QPushButton*>(QStringLiteral("ButtonSaveSite"))->click();
+    QCOMPARE(store.Site(garage.id)->customer, std::string("Ёлкин П. С."));
+    dialog.Search()->clear();
+    QCOMPARE(dialog.SiteList()->count(), 3);
+  }
+
+  void aDamagedDatabaseIsToldLeftAsItIsAndTheWindowGoesOnWithoutSites() {
+    window.reset();
+    const QByteArray garbage("no database in here, and none may be made of it");
+    {
+      QFile file(dir.filePath(QStringLiteral("sites.db")));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(garbage);
+    }
+    window = std::make_unique<TMainWindow>(*form, History());
+    QVERIFY(!window->Sites());
+    QVERIFY(window->SitesProblem().contains(QStringLiteral("повреждён")));
+    Read();  // the panel's work is untouched
+    QFile file(dir.filePath(QStringLiteral("sites.db")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), garbage);
+  }
+
+ private:
+  std::unique_ptr<TMainWindow> window;
+};
+
+QTEST_MAIN(SitesWindowTest)
+#include "sites_window_test.moc"
