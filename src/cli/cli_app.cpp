@@ -26,7 +26,7 @@ namespace {
 struct Arguments {
   std::string command;
   std::vector<std::string> words;  // after the command
-  std::string device, output, log, site;
+  std::string device, output, log, site, db;
   bool json = false, verify = false, help = false, all = false, allowShort = false;
   int panels = 0;  // provision: stop after this many; 0 = until interrupted
   std::string error;
@@ -62,6 +62,7 @@ Arguments Parse(const std::vector<std::string>& args) {
     else if (name == "-o" || name == "--output") value(a.output);
     else if (name == "--log") value(a.log);
     else if (name == "--site") value(a.site);
+    else if (name == "--db") value(a.db);
     else if (name == "--panels") {
       std::string n;
       value(n);
@@ -548,7 +549,9 @@ int Command::Run() {
 int RunCli(const std::vector<std::string>& args, hid::THidPlatform& platform,
            const CliEnvironment& env) {
   const Arguments a = Parse(args);
-  return Command(a, platform, env).Run();
+  CliEnvironment chosen = env;
+  if (!a.db.empty()) chosen.sitesDatabase = a.db;
+  return Command(a, platform, chosen).Run();
 }
 
 }  // namespace zarvex::cli

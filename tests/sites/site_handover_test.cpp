@@ -93,5 +93,24 @@ TEST_F(SitesTest, AFileThatIsNoSiteFileIsRefusedAndNothingIsImported) {
   EXPECT_FALSE(fs::exists(dir / "x.zxsite"));
 }
 
+// Exported by the Linux build (and packed small with page_size 512): the
+// Windows build under Wine imports the same file.
+TEST_F(SitesTest, AFileExportedByTheOtherSystemsBuildImportsWhole) {
+  TSiteStore store(Path(u8"sites.db"));
+  const TImportReport report = ImportSites(store, ZARVEX_SITES_TEST_DATA "/exported-by-linux.zxsite");
+  EXPECT_EQ(report.sitesAdded, 1);
+  EXPECT_EQ(report.snapshotsAdded, 2);
+  const auto site = store.SiteByName("Склад №3");
+  ASSERT_TRUE(site);
+  EXPECT_EQ(site->customer, "ИП Сидоров");
+  const auto snapshots = store.Snapshots(site->id);
+  ASSERT_EQ(snapshots.size(), 2u);
+  EXPECT_EQ(snapshots[0].kind, "written");
+  TCFG cfg;
+  ParseSettings(snapshots[0].content, cfg);
+  EXPECT_EQ(cfg.AccessPoint, "x.apn");
+  EXPECT_EQ(store.Match({"", 0, "654321", "", ""})->id, site->id);
+}
+
 }  // namespace
 }  // namespace zarvex::sites::test
