@@ -46,6 +46,16 @@ win() {  # name seconds program args...
   shift 2
   timeout "$seconds" "$wine" "$@" > "$work/$name.log" 2>&1
 }
+# Waits for a program started in the background to end: `code` is its exit
+# code, or "hang" (and it is killed) after the given number of half-seconds.
+await_exit() {  # pid half-seconds
+  code=hang
+  for _ in $(seq 1 "$2"); do
+    kill -0 "$1" 2>/dev/null || { wait "$1"; code=$?; return; }
+    sleep 0.5
+  done
+  kill "$1" 2>/dev/null
+}
 # Wine presents the hidraw node a while after its server starts; no case may
 # pass or fail on that, so the cases wait until the CLI lists the panel.
 await_panel() {  # name seconds
@@ -90,12 +100,7 @@ check $? "Linux: the panel holds the access point the Windows build wrote"
 writer=$!
 for _ in $(seq 1 600); do grep -q "Запись: [1-9]" unplug.log && break; sleep 0.1; done
 unplug
-code=""
-for _ in $(seq 1 120); do
-  kill -0 "$writer" 2>/dev/null || { wait "$writer"; code=$?; break; }
-  sleep 0.5
-done
-if [ -z "$code" ]; then kill "$writer" 2>/dev/null; code=hang; fi
+await_exit "$writer" 120
 test "$code" = 1 -o "$code" = 5
 check $? "Windows: unplugged during a write: exit $code, $(tail -1 unplug.log)"
 grep -q "Запись прервана\|не отвечает\|не найдена" unplug.log
@@ -115,12 +120,7 @@ code=$?
 kill -CONT "$first"
 test "$code" = 4 && grep -q "занята другой программой" second.log
 check $? "Windows: a second zarvex-cli on a panel the first holds is refused as busy (exit $code: $(tail -1 second.log))"
-code=""
-for _ in $(seq 1 240); do
-  kill -0 "$first" 2>/dev/null || { wait "$first"; code=$?; break; }
-  sleep 0.5
-done
-if [ -z "$code" ]; then kill "$first" 2>/dev/null; code=hang; fi
+await_exit "$first" 240
 test "$code" != hang
 check $? "Windows: the first zarvex-cli ends once let go (exit $code: $(tail -1 first.log))"
 

@@ -2,13 +2,11 @@
 
 #include <io.h>
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 
 #include "cli/windows/command_line.h"
 #include "windows/program_running.h"
-#include "windows/utf16.h"
 
 namespace zarvex::cli {
 
