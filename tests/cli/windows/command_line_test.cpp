@@ -1,6 +1,7 @@
 // The command line as Windows gives it: wide, whatever the ANSI code page.
 #include <gtest/gtest.h>
 
+#include "cli/cli_help.h"
 #include "cli/windows/command_line.h"
 
 namespace zarvex::cli {
@@ -23,6 +24,13 @@ TEST(CommandLineTest, AnArgumentThatIsNoUnicodeTextIsRefusedLoudly) {
   const wchar_t broken[] = {L'x', L' ', L's', L'h', L'o', L'w', L' ', 0xD800, L'.', L'c', L'f', L'g', 0};
   EXPECT_TRUE(ArgumentsOfCommandLine(broken, error).empty());
   EXPECT_NE(error.find("Аргумент 2"), std::string::npos) << error;
+}
+
+// cmd and PowerShell take '&' for their own: the help shows the path quoted.
+TEST(CommandLineTest, HelpShowsAWindowsDevicePathQuoted) {
+  const std::string help = ProgramHelp();
+  EXPECT_NE(help.find("--device \"\\\\?\\hid#"), std::string::npos) << help;
+  EXPECT_NE(help.find("в двойных кавычках"), std::string::npos);
 }
 
 }  // namespace
