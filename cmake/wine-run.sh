@@ -3,4 +3,9 @@
 # (scripts/wine-prefix.sh); CTest's emulator for the Windows build.
 export WINEPREFIX="${ZARVEX_WINE_PREFIX:-/var/tmp/zarvex-wine}"
 export WINEDEBUG="${WINEDEBUG:--all}"
+# The first Wine program of a run starts the Wine server, which would keep
+# that program's output pipe open for as long as it lives: CTest would then
+# wait for the server, not the test, and time the test out. A server started
+# here holds none of CTest's pipes; when one runs already this one just ends.
+/usr/lib/wine/wineserver </dev/null >/dev/null 2>&1
 exec /usr/lib/wine/wine64 "$@"
