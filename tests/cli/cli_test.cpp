@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -510,8 +511,15 @@ TEST_F(CliTest, ProvisionTwoPanelsInARowAndGoesOnAfterAFailure) {
   const std::string site = SiteFile();
   std::thread installer([this] {
     panel.Plug(sim::PanelKind::First);
-    while (panel.Configuration().Number(18) != 451) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Swapped once provision has let go of it, written and verified: the
+    // session's claim, held from the write on, ends then, however slow the
+    // machine.
+    const auto first = *panel.DeviceId();
+    auto waitFor = [](const std::function<bool()>& done) {
+      for (int i = 0; i < 2000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    waitFor([&] { return panel.Configuration().Number(18) == 451; });
+    waitFor([&] { return !platform.Claimed(first); });
     panel.Plug(sim::PanelKind::Second);  // the next panel on the bench
     panel.UnplugAfterRequests(10);       // and its cable is loose
   });
