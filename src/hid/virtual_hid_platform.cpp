@@ -46,6 +46,13 @@ struct VirtualHidPlatform::State {
     auto it = devices.find(id);
     return it == devices.end() ? nullptr : &it->second;
   }
+  // The plugged device at this id; null with ENOENT otherwise. Under the mutex.
+  Device* Plugged(DeviceId id, uint32_t& error) {
+    Device* d = Find(id);
+    if (d && d->plugged) return d;
+    error = ENOENT;
+    return nullptr;
+  }
 };
 
 namespace {
@@ -308,11 +315,8 @@ VirtualClaim::~VirtualClaim() {
 std::unique_ptr<THidClaim> VirtualHidPlatform::Claim(const std::string& devicePath, uint32_t& error) {
   const DeviceId id = IdOfPath(devicePath);
   std::lock_guard lock(state_->mutex);
-  auto* d = state_->Find(id);
-  if (!d || !d->plugged) {
-    error = ENOENT;
-    return nullptr;
-  }
+  auto* d = state_->Plugged(id, error);
+  if (!d) return nullptr;
   if (d->claimed) {
     error = EBUSY;
     return nullptr;
@@ -341,11 +345,8 @@ std::unique_ptr<THidHandle> VirtualHidPlatform::Open(const std::string& devicePa
                                                      uint32_t& error) {
   const DeviceId id = IdOfPath(devicePath);
   std::lock_guard lock(state_->mutex);
-  auto* d = state_->Find(id);
-  if (!d || !d->plugged) {
-    error = ENOENT;
-    return nullptr;
-  }
+  auto* d = state_->Plugged(id, error);
+  if (!d) return nullptr;
   if (d->failOpens > 0) {
     --d->failOpens;
     error = EIO;

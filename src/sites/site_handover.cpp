@@ -6,6 +6,7 @@
 #include "settings/file_ops.h"
 #include "settings/file_system.h"
 #include "sites/sha256.h"
+#include "sites/site_rows.h"
 #include "sites/site_schema.h"
 
 namespace zarvex::sites {
@@ -111,22 +112,15 @@ TImportReport ImportSites(TSiteStore& store, const std::string& file) {
       if (store.KeepPanel(ours, id, panels.Text(5))) ++report.panelsAdded;
     }
 
-    TStatement snapshots = in.Prepare(
-        "SELECT hash, content, kind, taken, program_version, technician, model, firmware FROM snapshots "
-        "WHERE site_id = ?1");
+    TStatement snapshots =
+        in.Prepare(std::string("SELECT ") + kSnapshotColumns + " FROM snapshots WHERE site_id = ?1");
     snapshots.Bind(1, theirId);
     while (snapshots.Step()) {
-      TSnapshotRecord r;
+      TSnapshotRecord r = SnapshotOf(snapshots);
+      r.id = 0;
       r.siteId = ours;
       // The content is what counts; a hash written by another program is not taken on trust.
-      r.hash = Sha256Hex(snapshots.Text(1));
-      r.content = snapshots.Text(1);
-      r.kind = snapshots.Text(2);
-      r.taken = snapshots.Text(3);
-      r.programVersion = snapshots.Text(4);
-      r.technician = snapshots.Text(5);
-      r.model = snapshots.Text(6);
-      r.firmware = static_cast<int>(snapshots.Int(7));
+      r.hash = Sha256Hex(r.content);
       if (store.AddSnapshot(r)) {
         ++report.snapshotsAdded;
       } else {

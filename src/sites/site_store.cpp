@@ -11,6 +11,7 @@
 #include "settings/settings_format.h"
 #include "sites/search_text.h"
 #include "sites/sha256.h"
+#include "sites/site_rows.h"
 #include "sites/site_schema.h"
 
 namespace zarvex::sites {
@@ -58,6 +59,8 @@ TSite SiteOf(const TStatement& s) {
 }
 const char* const kSiteColumns = "id, uid, name, customer, address, phones, notes, created, changed, technician";
 
+}  // namespace
+
 TSnapshotRecord SnapshotOf(const TStatement& s) {
   TSnapshotRecord r;
   r.id = s.Int(0);
@@ -74,6 +77,8 @@ TSnapshotRecord SnapshotOf(const TStatement& s) {
 }
 const char* const kSnapshotColumns =
     "id, site_id, hash, content, kind, taken, program_version, technician, model, firmware";
+
+namespace {
 
 TSitePanel PanelOf(const TStatement& s) {
   TSitePanel p;
