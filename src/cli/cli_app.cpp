@@ -270,6 +270,8 @@ int Command::WriteAndVerify(TPanelSession& s, const TCFG& record, std::string& r
   int code = Finish(s, s.Write(record));
   if (code != kOk) {
     result = s.Message();
+    // What a cut write left on the panel is part of the site's story too.
+    if (result.rfind("Запись прервана", 0) == 0) FiledUnderSite(record, "written-cut");
     return code;
   }
   result = "записано";

@@ -7,8 +7,10 @@
 #include "cli/panel_session.h"
 #include "settings/settings_format.h"
 #include "sites/database_path.h"
+#include "sites/rolling_backups.h"
 #include "sites/site_handover.h"
 #include "sites/site_store.h"
+#include "sites/utc_time.h"
 
 namespace zarvex::cli {
 
@@ -17,9 +19,17 @@ namespace {
 using sites::TSite;
 using sites::TSiteStore;
 
-std::unique_ptr<TSiteStore> OpenStore(const CliEnvironment& env) {
-  return std::make_unique<TSiteStore>(env.sitesDatabase.empty() ? sites::DefaultDatabasePath()
-                                                                : env.sitesDatabase);
+std::string DatabasePath(const CliEnvironment& env) {
+  return env.sitesDatabase.empty() ? sites::DefaultDatabasePath() : env.sitesDatabase;
+}
+
+std::unique_ptr<TSiteStore> OpenStore(const CliEnvironment& env, bool readOnly) {
+  sites::TStoreOptions options;
+  options.stop.flag = env.interrupted;
+  options.readOnly = readOnly;
+  auto store = std::make_unique<TSiteStore>(DatabasePath(env), options);
+  if (!store->Warning().empty()) env.err << store->Warning() << "\n";
+  return store;
 }
 
 std::string SiteJson(const TSite& s) {
@@ -27,7 +37,7 @@ std::string SiteJson(const TSite& s) {
          ", \"address\": " + JsonString(s.address) + ", \"phones\": " + JsonString(s.phones) +
          ", \"notes\": " + JsonString(s.notes) + ", \"created\": " + JsonString(s.created) +
          ", \"changed\": " + JsonString(s.changed) + ", \"technician\": " + JsonString(s.technician) +
-         ", \"uid\": " + JsonString(s.uid) + "}";
+         ", \"uid\": " + JsonString(s.uid) + ", \"short_id\": " + JsonString("#" + s.ShortId()) + "}";
 }
 
 void PrintSites(const std::vector<TSite>& list, bool json, std::ostream& out) {
@@ -38,8 +48,12 @@ void PrintSites(const std::vector<TSite>& list, bool json, std::ostream& out) {
     return;
   }
   for (const TSite& s : list) {
-    out << s.name << "\t" << s.customer << "\t" << s.address << "\t" << s.phones << "\n";
+    out << s.name << "\t" << s.customer << "\t" << s.address << "\t" << s.phones << "\t#" << s.ShortId() << "\n";
   }
+}
+
+bool ReadOnlyCommand(const std::string& sub) {
+  return sub == "list" || sub == "find" || sub == "show" || sub == "export";
 }
 
 class SitesCommand {
@@ -49,16 +63,26 @@ class SitesCommand {
       : words_(words), output_(output), json_(json), env_(env) {}
 
   int Run() {
-    if (words_.empty()) return Usage("нужна команда: list, show, find, export, import или backup");
+    if (words_.empty()) {
+      return Usage("нужна команда: list, show, find, export, import, backup, resolve или restore");
+    }
     const std::string& sub = words_[0];
     try {
-      store_ = OpenStore(env_);
+      if (sub == "restore" && words_.size() <= 2) return Restore();
+      store_ = OpenStore(env_, ReadOnlyCommand(sub));
       if (sub == "list" && words_.size() == 1) return List(store_->Sites());
       if (sub == "find" && words_.size() == 2) return List(store_->Find(words_[1], -1));
       if (sub == "show" && words_.size() == 2) return Show(words_[1]);
       if (sub == "export" && words_.size() == 2) return Export(words_[1]);
       if (sub == "import" && words_.size() == 2) return Import(words_[1]);
       if (sub == "backup" && words_.size() == 1) return Backup();
+      if (sub == "resolve" && words_.size() == 4) return Resolve(words_[1], words_[2], words_[3]);
+    } catch (const sites::SitesInterrupted& e) {
+      env_.err << e.what() << "\n";
+      return kInterrupted;
+    } catch (const sites::SitesAmbiguous& e) {
+      env_.err << e.what() << "\n";
+      return kUsage;
     } catch (const sites::SitesError& e) {
       env_.err << e.what() << "\n";
       return kFileError;
@@ -86,9 +110,15 @@ class SitesCommand {
   int Show(const std::string& name) {
     const auto site = Named(name);
     if (!site) return kNoPanel;
-    const auto panels = store_->Panels(site->id);
-    const auto snapshots = store_->Snapshots(site->id, -1);
-    const auto conflicts = store_->Conflicts(site->id);
+    std::vector<sites::TSitePanel> panels;
+    std::vector<sites::TSnapshotRecord> snapshots;
+    std::vector<sites::TSiteConflict> conflicts;
+    {
+      sites::TReadTransaction read(store_->Database());
+      panels = store_->Panels(site->id);
+      snapshots = store_->Snapshots(site->id, -1);
+      conflicts = store_->Conflicts(site->id);
+    }
     std::ostream& out = env_.out;
     if (json_) {
       out << "{\"site\": " << SiteJson(*site) << ",\n \"panels\": [";
@@ -110,29 +140,31 @@ class SitesCommand {
       out << "],\n \"conflicts\": [";
       for (size_t i = 0; i < conflicts.size(); ++i) {
         out << (i ? ", " : "") << "{\"field\": " << JsonString(conflicts[i].field)
-            << ", \"here\": " << JsonString(conflicts[i].local)
-            << ", \"imported\": " << JsonString(conflicts[i].imported) << "}";
+            << ", \"shown\": " << JsonString(conflicts[i].local)
+            << ", \"other\": " << JsonString(conflicts[i].imported)
+            << ", \"other_technician\": " << JsonString(conflicts[i].otherTechnician) << "}";
       }
       out << "]}\n";
       return kOk;
     }
-    out << "Объект: " << site->name << "\nЗаказчик: " << site->customer << "\nАдрес: " << site->address
-        << "\nТелефоны: " << site->phones << "\nЗаметки: " << site->notes << "\nИзменён: " << site->changed
-        << " (" << site->technician << ")\n\nПанели:\n";
+    out << "Объект: " << site->name << "  (#" << site->ShortId() << ")\nЗаказчик: " << site->customer
+        << "\nАдрес: " << site->address << "\nТелефоны: " << site->phones << "\nЗаметки: " << site->notes
+        << "\nИзменён: " << sites::LocalText(site->changed) << " (" << site->technician << ")\n\nПанели:\n";
     for (const auto& p : panels) {
       out << "  " << p.identity.model << " " << p.identity.firmware << "\tID " << p.identity.panelId
           << "\tсервер " << p.identity.serverPhone << "\tпроверка " << p.identity.checkPhone << "\tпрочитана "
-          << p.lastRead << "\n";
+          << sites::LocalText(p.lastRead) << "\n";
     }
     out << "\nСнимки (новые сверху):\n";
     for (const auto& s : snapshots) {
-      out << "  " << s.id << "\t" << s.taken << "\t" << sites::KindWords(s.kind) << "\t" << s.model << " "
-          << s.firmware << "\t" << s.technician << "\n";
+      out << "  " << s.id << "\t" << sites::LocalText(s.taken) << "\t" << sites::KindWords(s.kind) << "\t"
+          << s.model << " " << s.firmware << "\t" << s.technician << "\n";
     }
     if (!conflicts.empty()) {
-      out << "\nРасхождения после импорта (оставлены оба значения):\n";
+      out << "\nРасхождения (изменено с двух сторон; оба значения сохранены, выберите одно: sites resolve):\n";
       for (const auto& c : conflicts) {
-        out << "  " << c.field << ": здесь «" << c.local << "», в импорте «" << c.imported << "»\n";
+        out << "  " << c.field << ": «" << c.local << "» или «" << c.imported << "»"
+            << (c.otherTechnician.empty() ? "" : " (" + c.otherTechnician + ")") << "\n";
       }
     }
     return kOk;
@@ -148,24 +180,38 @@ class SitesCommand {
   }
 
   int Import(const std::string& file) {
-    const sites::TImportReport r = sites::ImportSites(*store_, file);
+    sites::TStopWhen stop;
+    stop.flag = env_.interrupted;
+    const sites::TImportReport r = sites::ImportSites(*store_, file, stop);
     if (json_) {
-      env_.out << "{\"sites_added\": " << r.sitesAdded << ", \"sites_merged\": " << r.sitesMerged
+      env_.out << "{\"sites_added\": " << r.sitesAdded << ", \"sites_updated\": " << r.sitesUpdated
+               << ", \"sites_unchanged\": " << r.sitesUnchanged << ", \"fields_taken\": " << r.fieldsTaken
                << ", \"snapshots_added\": " << r.snapshotsAdded
-               << ", \"snapshots_already_here\": " << r.snapshotsAlreadyThere << ", \"conflicts\": [";
+               << ", \"snapshots_already_here\": " << r.snapshotsAlreadyThere
+               << ", \"snapshots_refused\": " << r.snapshotsRefused << ", \"panels_refused\": " << r.panelsRefused
+               << ", \"same_names\": [";
+      for (size_t i = 0; i < r.sameNames.size(); ++i) env_.out << (i ? ", " : "") << JsonString(r.sameNames[i]);
+      env_.out << "], \"conflicts\": [";
       for (size_t i = 0; i < r.conflicts.size(); ++i) {
         env_.out << (i ? ", " : "") << "{\"field\": " << JsonString(r.conflicts[i].field)
-                 << ", \"here\": " << JsonString(r.conflicts[i].local)
-                 << ", \"imported\": " << JsonString(r.conflicts[i].imported) << "}";
+                 << ", \"shown\": " << JsonString(r.conflicts[i].local)
+                 << ", \"other\": " << JsonString(r.conflicts[i].imported) << "}";
       }
       env_.out << "]}\n";
-    } else {
-      env_.out << "Объектов добавлено: " << r.sitesAdded << ", обновлено: " << r.sitesMerged
-               << "; снимков добавлено: " << r.snapshotsAdded << ", уже были: " << r.snapshotsAlreadyThere << "\n";
-      for (const auto& c : r.conflicts) {
-        env_.out << "Расхождение, оставлены оба: " << c.field << ": здесь «" << c.local << "», в файле «"
-                 << c.imported << "»\n";
-      }
+      return kOk;
+    }
+    env_.out << "Объектов добавлено: " << r.sitesAdded << ", обновлено: " << r.sitesUpdated
+             << " (полей принято: " << r.fieldsTaken << "), без изменений: " << r.sitesUnchanged
+             << "; снимков добавлено: " << r.snapshotsAdded << ", уже были: " << r.snapshotsAlreadyThere << "\n";
+    if (r.snapshotsRefused || r.panelsRefused) {
+      env_.out << "Не приняты (не настройки панели или время вне разумных пределов): снимков " << r.snapshotsRefused
+               << ", панелей " << r.panelsRefused << "\n";
+    }
+    for (const auto& name : r.sameNames) {
+      env_.out << "Внимание: объект «" << name << "» уже был под тем же названием; это другой объект (sites find)\n";
+    }
+    for (const auto& c : r.conflicts) {
+      env_.out << "Расхождение, оставлены оба: " << c.field << ": «" << c.local << "» или «" << c.imported << "»\n";
     }
     return kOk;
   }
@@ -174,6 +220,30 @@ class SitesCommand {
     if (output_.empty()) return Usage("backup: нужен -o ФАЙЛ");
     store_->Backup(output_);
     env_.err << "Копия базы объектов: " << output_ << "\n";
+    return kOk;
+  }
+
+  int Resolve(const std::string& name, const std::string& field, const std::string& value) {
+    const auto site = Named(name);
+    if (!site) return kNoPanel;
+    store_->Resolve(site->id, field, value);
+    env_.err << "Объект «" << site->name << "»: " << field << " — «" << value << "»\n";
+    return kOk;
+  }
+
+  int Restore() {
+    const std::string path = DatabasePath(env_);
+    const std::string backup = words_.size() == 2 ? words_[1] : sites::NewestHealthyBackup(path);
+    if (backup.empty()) {
+      env_.err << "Исправных копий базы " << path << " нет (" << sites::BackupFolder(path) << ")\n";
+      return kFileError;
+    }
+    if (words_.size() == 1 && sites::IsHealthy(path)) {
+      env_.err << "База объектов " << path << " исправна; чтобы всё же заменить её, укажите копию явно\n";
+      return kUsage;
+    }
+    const std::string damaged = sites::RestoreFromBackup(path, backup);
+    env_.err << "База объектов восстановлена из " << backup << "; прежний файл сохранён как " << damaged << "\n";
     return kOk;
   }
 
@@ -194,9 +264,13 @@ int RunSitesCommand(const std::vector<std::string>& words, const std::string& ou
 bool FileUnderSite(const std::string& siteName, const TCFG& cfg, const std::string& kind,
                    const CliEnvironment& env) {
   try {
-    auto store = OpenStore(env);
+    auto store = OpenStore(env, false);
     std::optional<TSite> site = store->SiteByName(siteName);
     if (!site) {
+      if (siteName.size() > 1 && siteName[0] == '#') {
+        env.err << "Объект не найден: " << siteName << "\nСнимок не подшит.\n";
+        return false;
+      }
       TSite fresh;
       fresh.name = siteName;
       site = store->CreateSite(fresh);

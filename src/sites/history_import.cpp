@@ -2,11 +2,11 @@
 
 #include <ctime>
 
-#include "settings/local_time.h"
 #include "settings/settings_file.h"
 #include "settings/settings_file_error.h"
 #include "settings/whole_file.h"
 #include "sites/sha256.h"
+#include "sites/utc_time.h"
 
 namespace zarvex::sites {
 
@@ -23,18 +23,14 @@ std::string KindOf(report::Snapshot::Kind kind) {
   return "imported";
 }
 
-std::string TimeText(std::time_t when) {
-  const std::tm t = LocalTime(when);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &t);
-  return text;
-}
+std::string TimeText(std::time_t when) { return UtcText(static_cast<int64_t>(when) * 1000); }
 
 }  // namespace
 
 int ImportHistoryOnce(TSiteStore& store, const report::ConfigHistory& history, int* unreadable) {
   if (unreadable) *unreadable = 0;
-  if (!store.Meta(kHistoryTaken).empty()) return 0;
+  if (!store.Meta(kHistoryTaken).empty() || store.ReadOnly()) return 0;
+  store.BeforeWrite();
   TTransaction t(store.Database());
   int taken = 0;
   for (const report::Snapshot& s : history.List()) {
@@ -52,7 +48,7 @@ int ImportHistoryOnce(TSiteStore& store, const report::ConfigHistory& history, i
     r.model = ModelText(s.firmwareVersion);
     if (store.AddSnapshot(r)) ++taken;
   }
-  store.SetMeta(kHistoryTaken, NowText());
+  store.SetMeta(kHistoryTaken, NowUtc());
   t.Commit();
   return taken;
 }

@@ -1,53 +1,84 @@
 #include "sites/site_handover.h"
 
-#include <cstdio>
+#include <set>
 #include <vector>
 
 #include "settings/file_ops.h"
 #include "settings/file_system.h"
-#include "sites/sha256.h"
-#include "sites/site_rows.h"
-#include "sites/site_schema.h"
+#include "sites/handover_file.h"
+#include "sites/utc_time.h"
 
 namespace zarvex::sites {
 
 namespace {
 
-struct TSiteFields {
-  const char* field;
-  std::string TSite::*member;
-};
-const TSiteFields kFields[] = {{"название", &TSite::name},   {"заказчик", &TSite::customer},
-                               {"адрес", &TSite::address},   {"телефоны", &TSite::phones},
-                               {"заметки", &TSite::notes}};
-
 void RemoveQuietly(const std::string& path, FileOps& ops) {
   ops.Unlink(path.c_str());
   ops.Unlink((path + "-wal").c_str());
   ops.Unlink((path + "-shm").c_str());
+  ops.Unlink((path + "-journal").c_str());
 }
+
+std::set<std::pair<std::string, std::string>> ConflictKeys(TSiteStore& store, int64_t siteId) {
+  std::set<std::pair<std::string, std::string>> keys;
+  for (const TSiteConflict& c : store.Conflicts(siteId)) keys.emplace(c.field, c.imported + '\x1f' + c.local);
+  return keys;
+}
+
+std::set<std::string> FieldsDiffering(const TSite& a, const TSite& b) {
+  std::set<std::string> fields;
+  const std::string TSite::*members[kSiteFieldCount] = {&TSite::name, &TSite::customer, &TSite::address,
+                                                        &TSite::phones, &TSite::notes};
+  for (int i = 0; i < kSiteFieldCount; ++i) {
+    if (a.*members[i] != b.*members[i]) fields.insert(kSiteFieldWords[i]);
+  }
+  return fields;
+}
+
+// The database's stop for the import's length, put back however it ends.
+class TStopFor {
+ public:
+  TStopFor(TDatabase& db, const TStopWhen& stop) : db_(db), before_(db.Stop()) {
+    if (stop.flag || stop.deadline) db_.SetStop(stop);
+  }
+  ~TStopFor() { db_.SetStop(before_); }
+
+ private:
+  TDatabase& db_;
+  TStopWhen before_;
+};
 
 }  // namespace
 
 void ExportSite(TSiteStore& store, int64_t siteId, const std::string& file) {
-  const std::optional<TSite> site = store.Site(siteId);
-  if (!site) throw SitesError("Объект не найден");
   FileOps& ops = SystemFileOps();
   const std::string partial = file + ".partial-" + std::to_string(file_system::ProcessId());
   RemoveQuietly(partial, ops);
   try {
     {
-      TSiteStore out(partial);
+      // One state of the site, however others write meanwhile.
+      TReadTransaction read(store.Database());
+      const std::optional<TSite> site = store.Site(siteId);
+      if (!site) throw SitesError("Объект не найден");
+      std::vector<TFieldChange> changes = store.Changes(siteId);
+      const std::vector<TSitePanel> panels = store.Panels(siteId);
+      std::vector<TSnapshotRecord> snapshots = store.Snapshots(siteId, -1);
+
+      TStoreOptions options;
+      options.dailyBackups = 0;
+      TSiteStore out(partial, options);
+      out.BeforeWrite();
       TTransaction t(out.Database());
-      const TSite copy = out.CreateSite(*site);
-      for (const TSitePanel& panel : store.Panels(siteId)) out.KeepPanel(copy.id, panel.identity, panel.lastRead);
-      for (TSnapshotRecord r : store.Snapshots(siteId, -1)) {
-        r.siteId = copy.id;
+      const int64_t copy = out.AddSiteRow(*site);
+      out.MergeChanges(copy, changes);
+      for (const TSitePanel& panel : panels) out.KeepPanel(copy, panel.identity, panel.lastRead);
+      for (TSnapshotRecord& r : snapshots) {
+        r.siteId = copy;
         out.AddSnapshot(r);
       }
       t.Commit();
       // One file to hand over, without the journal beside it.
-      out.Database().Exec("PRAGMA journal_mode = DELETE");
+      if (out.Database().JournalMode("DELETE") != "delete") throw SitesError("Не удалось закончить " + file);
     }
     if (ops.Rename(partial.c_str(), file.c_str()) != 0) {
       throw SitesError("Не удалось записать " + file + ": " + file_system::ErrorText(errno));
@@ -58,69 +89,56 @@ void ExportSite(TSiteStore& store, int64_t siteId, const std::string& file) {
   }
 }
 
-TImportReport ImportSites(TSiteStore& store, const std::string& file) {
-  TDatabase in(file, TDatabase::Mode::ReadOnly);
-  TFileKind kind;
-  try {
-    kind = InspectDatabase(in, TSiteStore::kSchemaVersion);
-  } catch (const SitesError&) {
-    throw SitesError("Файл " + file + " повреждён или не является файлом объектов");
-  }
-  if (kind == TFileKind::Newer) throw SitesError("Файл " + file + " сделан более новой версией программы");
-  if (kind != TFileKind::Sites) throw SitesError("Файл " + file + " не является файлом объектов Zarvex");
+TImportReport ImportSites(TSiteStore& store, const std::string& file, const TStopWhen& stop) {
+  const std::string now = NowUtc();
+  // Read whole before the database is touched: the stranger's file cannot
+  // hold the write lock for as long as it likes.
+  TStopWhen reading = stop;
+  reading.deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  THandover handed = ReadHandover(file, reading, now);
 
   TImportReport report;
-  const std::string now = NowText();
-  TTransaction t(store.Database());
-  TStatement sites = in.Prepare(
-      "SELECT id, uid, name, customer, address, phones, notes, created, changed, technician FROM sites");
-  while (sites.Step()) {
-    TSite theirs;
-    const int64_t theirId = sites.Int(0);
-    theirs.uid = sites.Text(1);
-    theirs.name = sites.Text(2);
-    theirs.customer = sites.Text(3);
-    theirs.address = sites.Text(4);
-    theirs.phones = sites.Text(5);
-    theirs.notes = sites.Text(6);
-    theirs.created = sites.Text(7);
-    theirs.changed = sites.Text(8);
-    theirs.technician = sites.Text(9);
-    if (theirs.uid.empty() || theirs.name.empty()) continue;  // nothing to file it under
-
+  report.snapshotsRefused = handed.snapshotsRefused;
+  report.panelsRefused = handed.panelsRefused;
+  store.BeforeWrite();
+  TDatabase& db = store.Database();
+  TStopFor stopping(db, stop);
+  TTransaction t(db);
+  for (THandoverSite& h : handed.sites) {
     int64_t ours;
-    if (std::optional<TSite> here = store.SiteByUid(theirs.uid)) {
+    if (std::optional<TSite> here = store.SiteByUid(h.site.uid)) {
       ours = here->id;
-      ++report.sitesMerged;
-      for (const TSiteFields& f : kFields) {
-        if ((*here).*f.member == theirs.*f.member) continue;
-        TSiteConflict c{0, ours, f.field, (*here).*f.member, theirs.*f.member, now};
-        if (store.AddConflict(c)) report.conflicts.push_back(c);
+      const auto conflictsBefore = ConflictKeys(store, ours);
+      store.MergeChanges(ours, h.changes);
+      const TSite after = *store.Site(ours);
+      std::set<std::string> taken = FieldsDiffering(*here, after);
+      bool conflicted = false;
+      for (const TSiteConflict& c : store.Conflicts(ours)) {
+        if (conflictsBefore.count({c.field, c.imported + '\x1f' + c.local})) continue;
+        report.conflicts.push_back(c);
+        taken.erase(c.field);  // a conflict is told as one, not as a field taken
+        conflicted = true;
+      }
+      report.fieldsTaken += static_cast<int>(taken.size());
+      if (!taken.empty()) {
+        ++report.sitesUpdated;
+      } else if (!conflicted) {
+        ++report.sitesUnchanged;
       }
     } else {
-      theirs.id = 0;
-      ours = store.CreateSite(theirs).id;
+      TSite row = h.site;
+      row.changed = row.created;
+      ours = store.AddSiteRow(row);
+      store.MergeChanges(ours, h.changes);
       ++report.sitesAdded;
+      const TSite added = *store.Site(ours);
+      if (store.SitesNamed(added.name).size() > 1) report.sameNames.push_back(added.name);
     }
-
-    TStatement panels = in.Prepare(
-        "SELECT model, firmware, panel_id, server_phone, check_phone, last_read FROM panels WHERE site_id = ?1");
-    panels.Bind(1, theirId);
-    while (panels.Step()) {
-      TPanelIdentity id{panels.Text(0), static_cast<int>(panels.Int(1)), panels.Text(2), panels.Text(3),
-                        panels.Text(4)};
-      if (store.KeepPanel(ours, id, panels.Text(5))) ++report.panelsAdded;
+    for (const auto& [identity, when] : h.panels) {
+      if (store.KeepPanel(ours, identity, when)) ++report.panelsAdded;
     }
-
-    TStatement snapshots =
-        in.Prepare(std::string("SELECT ") + kSnapshotColumns + " FROM snapshots WHERE site_id = ?1");
-    snapshots.Bind(1, theirId);
-    while (snapshots.Step()) {
-      TSnapshotRecord r = SnapshotOf(snapshots);
-      r.id = 0;
+    for (TSnapshotRecord& r : h.snapshots) {
       r.siteId = ours;
-      // The content is what counts; a hash written by another program is not taken on trust.
-      r.hash = Sha256Hex(r.content);
       if (store.AddSnapshot(r)) {
         ++report.snapshotsAdded;
       } else {

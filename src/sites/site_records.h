@@ -9,8 +9,8 @@
 
 namespace zarvex::sites {
 
-// Texts are UTF-8; times are local "YYYY-MM-DD HH:MM:SS.mmm" (the old
-// history's to the second), so they sort as text.
+// Texts are UTF-8; times are UTC, "YYYY-MM-DDTHH:MM:SS.mmmZ" (sites/utc_time),
+// so they sort as text and mean the same on every laptop.
 struct TSite {
   int64_t id = 0;
   std::string uid;  // the same site in every database it is handed to
@@ -18,6 +18,9 @@ struct TSite {
   std::string customer, address, phones, notes;
   std::string created, changed;
   std::string technician;  // who changed it last (the system's user name)
+  std::string laptop;      // where
+  // What the installer picks the site by when two share a name.
+  std::string ShortId() const { return uid.substr(0, 8); }
 };
 
 // What identifies a panel in its configuration: the ID of VpnAndId, the
@@ -54,18 +57,28 @@ struct TSnapshotRecord {
 // The kinds as the window and the CLI name them.
 std::string KindWords(const std::string& kind);
 
-// A site's field the import found changed on both sides; both are kept.
+// A site's field changed on two sides (two laptops, or here and in a
+// hand-over file) to different values: both are kept until one is taken.
+// `local` is the value the site shows, `imported` the other one.
 struct TSiteConflict {
   int64_t id = 0;
   int64_t siteId = 0;
   std::string field, local, imported, when;
+  std::string otherTechnician, otherLaptop;
 };
 
 struct TImportReport {
-  int sitesAdded = 0, sitesMerged = 0;
+  int sitesAdded = 0;
+  int sitesUpdated = 0;     // fields only the file had changed, taken
+  int sitesUnchanged = 0;   // already here as they are in the file
+  int fieldsTaken = 0;
   int snapshotsAdded = 0, snapshotsAlreadyThere = 0;
   int panelsAdded = 0;
-  std::vector<TSiteConflict> conflicts;
+  // Rows of the file that could not be true, left out and told.
+  int snapshotsRefused = 0, panelsRefused = 0;
+  std::vector<TSiteConflict> conflicts;  // new ones
+  // Sites the file brought whose name another site here has already.
+  std::vector<std::string> sameNames;
 };
 
 }  // namespace zarvex::sites

@@ -1,18 +1,22 @@
 #include "sites/site_store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <random>
 
-#include "settings/local_time.h"
+#include "settings/file_ops.h"
+#include "settings/file_system.h"
 #include "settings/settings_format.h"
+#include "sites/folder_kind.h"
+#include "sites/rolling_backups.h"
 #include "sites/search_text.h"
 #include "sites/sha256.h"
 #include "sites/site_rows.h"
-#include "sites/site_schema.h"
+#include "sites/utc_time.h"
 
 namespace zarvex::sites {
 
@@ -43,6 +47,9 @@ std::string NewUid() {
   return text;
 }
 
+std::string TSite::*const kMembers[kSiteFieldCount] = {&TSite::name, &TSite::customer, &TSite::address,
+                                                       &TSite::phones, &TSite::notes};
+
 TSite SiteOf(const TStatement& s) {
   TSite site;
   site.id = s.Int(0);
@@ -58,6 +65,11 @@ TSite SiteOf(const TStatement& s) {
   return site;
 }
 const char* const kSiteColumns = "id, uid, name, customer, address, phones, notes, created, changed, technician";
+
+int NameCollation(void*, int an, const void* a, int bn, const void* b) {
+  return CompareNames(std::string(static_cast<const char*>(a), static_cast<size_t>(an)),
+                      std::string(static_cast<const char*>(b), static_cast<size_t>(bn)));
+}
 
 }  // namespace
 
@@ -99,6 +111,14 @@ bool SameIdentity(const TPanelIdentity& a, const TPanelIdentity& b) {
   return a.serverPhone == b.serverPhone && a.checkPhone == b.checkPhone;
 }
 
+bool Writable(const std::string& path) {
+  FileOps& ops = SystemFileOps();
+  const int fd = ops.Open(path.c_str(), O_RDWR, 0);
+  if (fd < 0) return false;
+  ops.Close(fd);
+  return true;
+}
+
 }  // namespace
 
 TPanelIdentity IdentityOf(const TCFG& cfg) {
@@ -120,68 +140,200 @@ std::string ModelText(int firmwareVersion) {
 std::string KindWords(const std::string& kind) {
   if (kind == "read") return "чтение";
   if (kind == "written") return "запись";
+  if (kind == "written-cut") return "запись прервана";
   if (kind == "verify") return "проверка";
   if (kind == "reset") return "до сброса";
   if (kind == "imported") return "из истории";
   return kind;
 }
 
-std::string NowText() {
-  // To the millisecond: two reads of an unchanged panel within a second are
-  // two snapshots, not one.
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  const std::tm t = LocalTime(seconds);
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &t);
-  char withMillis[48];
-  std::snprintf(withMillis, sizeof withMillis, "%s.%03d", text, static_cast<int>(millis));
-  return withMillis;
-}
-
 std::string ProgramVersion() { return "3.0.8"; }
 
 struct TSiteStore::Impl {
-  explicit Impl(const std::string& path) : db(path, TDatabase::Mode::OpenOrCreate) {}
-  TDatabase db;
+  Impl(const std::string& path, const TStoreOptions& o) : path(path), options(o) {}
+
+  std::string path;
+  TStoreOptions options;
+  std::unique_ptr<TDatabase> db;
+  std::string warning;
+  bool checked = false;
+
+  std::unique_ptr<TDatabase> Connect(TDatabase::Mode mode) {
+    auto c = std::make_unique<TDatabase>(path, mode);
+    c->SetStop(options.stop);
+    c->SetBusyWait(options.busyWait);
+    sqlite3_create_collation(c->Handle(), "zx_name", SQLITE_UTF8, nullptr, &NameCollation);
+    return c;
+  }
+
+  [[noreturn]] void Damaged(const std::string& why) {
+    const std::string backup = NewestHealthyBackup(path);
+    std::string text = "База объектов " + path + " повреждена (" + why + "). Она не изменена";
+    text += backup.empty() ? "; сохранённых копий нет, программа работает без объектов."
+                           : "; есть исправная копия " + backup + ": восстановите её (zarvex-cli sites restore).";
+    throw SitesDamaged(text, backup);
+  }
+
+  void Open() {
+    const TFileKind header = InspectHeader(path);
+    if (header == TFileKind::Foreign) {
+      throw SitesError("Файл " + path + " — не база объектов Zarvex. Он не изменён; программа работает без объектов.");
+    }
+    if (header == TFileKind::Damaged) {
+      throw SitesError("Файл " + path +
+                       " повреждён или не является базой объектов Zarvex. Он не изменён; программа работает без "
+                       "объектов.");
+    }
+    const TFolderKind folder = FolderKindOf(path);
+    warning = FolderWarning(folder, path);
+    if (options.readOnly && header != TFileKind::Sites) {
+      throw SitesError("Базы объектов " + path + " ещё нет: объектов пока нет.");
+    }
+    int version = 0;
+    if (header == TFileKind::Sites) {
+      // Read-only first: a damaged, foreign or newer file is found without
+      // a write, and a read-only connection never checkpoints a WAL into it.
+      db = Connect(TDatabase::Mode::ReadOnly);
+      switch (InspectDatabase(*db, kSchemaVersion)) {
+        case TFileKind::Damaged: db.reset(); Damaged("не читается");
+        case TFileKind::Foreign:
+          db.reset();
+          throw SitesError("Файл " + path + " — не база объектов Zarvex. Он не изменён; программа работает без объектов.");
+        case TFileKind::Newer:
+          db.reset();
+          throw SitesError("База объектов " + path +
+                           " создана более новой версией программы. Она не изменена; программа работает без объектов.");
+        default: break;
+      }
+      version = UserVersion(*db);
+      if (version == kSchemaVersion && (options.readOnly || !Writable(path))) return;  // to read only
+      if (version < kSchemaVersion && !Writable(path)) {
+        db.reset();
+        throw SitesReadOnly("База объектов " + path +
+                            " создана прежней версией программы, а прав на запись в неё нет: её нельзя обновить. "
+                            "Она не изменена.");
+      }
+      db.reset();
+    }
+    db = Connect(TDatabase::Mode::OpenOrCreate);
+    const std::string wanted = folder == TFolderKind::Local ? "wal" : "delete";
+    if (version < kSchemaVersion) {
+      if (version > 0) {
+        const std::string check = db->QuickCheck();
+        if (check != "ok") {
+          db.reset();
+          Damaged(check);
+        }
+        checked = true;
+      }
+      SetJournal(wanted);
+      db->Exec("PRAGMA foreign_keys = ON");
+      CreateOrMigrate(*db, kSchemaVersion);
+      return;
+    }
+    db->Exec("PRAGMA foreign_keys = ON");
+    // Only a change of mode writes; a database in the mode it should be is left alone.
+    TStatement mode = db->Prepare("PRAGMA journal_mode");
+    const std::string current = mode.Step() ? mode.Text(0) : std::string();
+    if (current != wanted) pendingJournal = wanted;
+  }
+
+  std::string pendingJournal;
+
+  void SetJournal(const std::string& wanted) {
+    const std::string got = db->JournalMode(wanted);
+    if (got != wanted) {
+      throw SitesError("База объектов " + path + ": не удалось включить журнал " + wanted + " (SQLite оставил «" + got +
+                       "»); ничего не изменено");
+    }
+  }
 
   void Reindex(int64_t siteId) {
-    TStatement site = db.Prepare("SELECT name, customer, address, phones, notes FROM sites WHERE id = ?1");
+    TStatement site = db->Prepare("SELECT name, customer, address, phones, notes FROM sites WHERE id = ?1");
     site.Bind(1, siteId);
     if (!site.Step()) return;
     std::string text;
     for (int i = 0; i < 5; ++i) text += FoldForSearch(site.Text(i)) + "\n";
-    text += PhoneDigits(site.Text(3)) + "\n";
-    TStatement panels = db.Prepare("SELECT panel_id, server_phone, check_phone FROM panels WHERE site_id = ?1");
+    for (const std::string& phone : PhonesOf(site.Text(3))) text += PhoneSearchLines(phone);
+    TStatement panels = db->Prepare("SELECT panel_id, server_phone, check_phone FROM panels WHERE site_id = ?1");
     panels.Bind(1, siteId);
     while (panels.Step()) {
       for (int i = 0; i < 3; ++i) text += FoldForSearch(panels.Text(i)) + "\n";
-      text += PhoneDigits(panels.Text(1)) + "\n" + PhoneDigits(panels.Text(2)) + "\n";
+      text += PhoneSearchLines(panels.Text(1)) + PhoneSearchLines(panels.Text(2));
     }
-    db.Prepare("UPDATE sites SET search = ?2 WHERE id = ?1").Bind(1, siteId).Bind(2, text).Run();
+    db->Prepare("UPDATE sites SET search = ?2 WHERE id = ?1").Bind(1, siteId).Bind(2, text).Run();
+  }
+
+  // The site's columns from its fields' heads: one deterministic value per
+  // field, so every database shows the same; changed and technician from
+  // the newest change.
+  void Recompute(int64_t siteId, const std::string& uid) {
+    TSite s;
+    std::string newest, technician;
+    for (int i = 0; i < kSiteFieldCount; ++i) {
+      const std::vector<TFieldChange> heads = Heads(*db, uid, kSiteFieldNames[i]);
+      if (heads.empty()) continue;
+      s.*kMembers[i] = heads.front().value;
+      for (const TFieldChange& h : heads) {
+        if (h.made > newest) {
+          newest = h.made;
+          technician = h.technician;
+        }
+      }
+    }
+    TStatement current = db->Prepare(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE id = ?1");
+    current.Bind(1, siteId);
+    if (!current.Step()) return;
+    const TSite before = SiteOf(current);
+    if (s.name.empty()) s.name = before.name;  // a name is required; an emptied one keeps the last
+    if (newest.empty()) {
+      newest = before.changed;
+      technician = before.technician;
+    }
+    db->Prepare("UPDATE sites SET name = ?2, customer = ?3, address = ?4, phones = ?5, notes = ?6, changed = ?7, "
+                "technician = ?8 WHERE id = ?1")
+        .Bind(1, siteId).Bind(2, s.name).Bind(3, s.customer).Bind(4, s.address).Bind(5, s.phones)
+        .Bind(6, s.notes).Bind(7, std::max(newest, before.created)).Bind(8, technician).Run();
+    Reindex(siteId);
+  }
+
+  std::vector<std::string> HeadIds(const std::string& uid, const char* field) {
+    std::vector<std::string> ids;
+    for (const TFieldChange& h : Heads(*db, uid, field)) ids.push_back(h.changeId);
+    return ids;
+  }
+
+  void Change(const std::string& uid, int field, const std::string& value, const std::string& when) {
+    TFieldChange c;
+    c.siteUid = uid;
+    c.field = kSiteFieldNames[field];
+    c.value = value;
+    c.parents = HeadIds(uid, kSiteFieldNames[field]);
+    c.made = when;
+    c.technician = TechnicianName();
+    c.laptop = LaptopName();
+    InsertChange(*db, c);
   }
 
   // The site's panel with this identity is brought up to date, or added.
   bool KeepPanel(int64_t siteId, const TPanelIdentity& identity, const std::string& when) {
     if (identity.panelId.empty() && identity.serverPhone.empty() && identity.checkPhone.empty()) return false;
-    TStatement same = db.Prepare(std::string("SELECT ") + kPanelColumns + " FROM panels WHERE site_id = ?1");
+    TStatement same = db->Prepare(std::string("SELECT ") + kPanelColumns + " FROM panels WHERE site_id = ?1");
     same.Bind(1, siteId);
     while (same.Step()) {
       const TSitePanel p = PanelOf(same);
       if (!SameIdentity(p.identity, identity)) continue;
       if (p.lastRead > when) return false;  // an older read changes nothing
-      db.Prepare("UPDATE panels SET model = ?2, firmware = ?3, panel_id = ?4, server_phone = ?5, "
-                 "check_phone = ?6, last_read = ?7 WHERE id = ?1")
+      db->Prepare("UPDATE panels SET model = ?2, firmware = ?3, panel_id = ?4, server_phone = ?5, "
+                  "check_phone = ?6, last_read = ?7 WHERE id = ?1")
           .Bind(1, p.id).Bind(2, identity.model).Bind(3, int64_t{identity.firmware})
           .Bind(4, identity.panelId).Bind(5, identity.serverPhone).Bind(6, identity.checkPhone)
           .Bind(7, when).Run();
       Reindex(siteId);
       return false;
     }
-    db.Prepare("INSERT INTO panels(site_id, model, firmware, panel_id, server_phone, check_phone, last_read) "
-               "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
+    db->Prepare("INSERT INTO panels(site_id, model, firmware, panel_id, server_phone, check_phone, last_read) "
+                "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
         .Bind(1, siteId).Bind(2, identity.model).Bind(3, int64_t{identity.firmware})
         .Bind(4, identity.panelId).Bind(5, identity.serverPhone).Bind(6, identity.checkPhone)
         .Bind(7, when).Run();
@@ -191,14 +343,14 @@ struct TSiteStore::Impl {
 
   // Inserts unless the same snapshot is there; returns whether it was added.
   bool InsertSnapshot(TSnapshotRecord& r) {
-    TStatement insert = db.Prepare(
+    TStatement insert = db->Prepare(
         "INSERT OR IGNORE INTO snapshots(site_id, hash, content, kind, taken, program_version, technician, "
         "model, firmware) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     insert.Bind(1, r.siteId).Bind(2, r.hash).Bind(3, r.content).Bind(4, r.kind).Bind(5, r.taken)
         .Bind(6, r.programVersion).Bind(7, r.technician).Bind(8, r.model).Bind(9, int64_t{r.firmware});
     insert.Run();
-    const bool added = db.Changes() > 0;
-    TStatement id = db.Prepare("SELECT id, site_id FROM snapshots WHERE hash = ?1 AND taken = ?2 AND kind = ?3");
+    const bool added = db->Changes() > 0;
+    TStatement id = db->Prepare("SELECT id, site_id FROM snapshots WHERE hash = ?1 AND taken = ?2 AND kind = ?3");
     id.Bind(1, r.hash).Bind(2, r.taken).Bind(3, r.kind);
     if (id.Step()) {
       r.id = id.Int(0);
@@ -208,102 +360,152 @@ struct TSiteStore::Impl {
   }
 };
 
-TSiteStore::TSiteStore(const std::string& path) : impl_(std::make_unique<Impl>(path)) {
-  TDatabase& db = impl_->db;
-  TFileKind kind;
-  try {
-    kind = InspectDatabase(db, kSchemaVersion);
-  } catch (const SitesError&) {
-    throw SitesError("Файл " + path +
-                     " повреждён или не является базой объектов. Он не изменён; программа работает без "
-                     "объектов.");
-  }
-  if (kind == TFileKind::Foreign) {
-    throw SitesError("Файл " + path + " — не база объектов Zarvex. Он не изменён; программа работает без объектов.");
-  }
-  if (kind == TFileKind::Newer) {
-    throw SitesError("База объектов " + path +
-                     " создана более новой версией программы. Она не изменена; программа работает без объектов.");
-  }
-  db.Exec("PRAGMA journal_mode = WAL");
-  db.Exec("PRAGMA foreign_keys = ON");
-  CreateOrMigrate(db, kSchemaVersion);
+TSiteStore::TSiteStore(const std::string& path, const TStoreOptions& options)
+    : impl_(std::make_unique<Impl>(path, options)) {
+  impl_->Open();
 }
 
 TSiteStore::~TSiteStore() = default;
 
-const std::string& TSiteStore::Path() const { return impl_->db.Path(); }
-TDatabase& TSiteStore::Database() { return impl_->db; }
+const std::string& TSiteStore::Path() const { return impl_->path; }
+bool TSiteStore::ReadOnly() const { return impl_->db->ReadOnly(); }
+const std::string& TSiteStore::Warning() const { return impl_->warning; }
+TDatabase& TSiteStore::Database() { return *impl_->db; }
+
+void TSiteStore::BeforeWrite() {
+  TDatabase& db = *impl_->db;
+  if (db.ReadOnly()) {
+    throw SitesReadOnly("База объектов " + impl_->path +
+                        " открыта только для чтения (нет права записи): ничего не изменено.");
+  }
+  if (impl_->checked) return;
+  const std::string check = db.QuickCheck();
+  if (check != "ok") impl_->Damaged(check);
+  impl_->checked = true;
+  if (!impl_->pendingJournal.empty()) {
+    impl_->SetJournal(impl_->pendingJournal);
+    impl_->pendingJournal.clear();
+  }
+  KeepDailyBackup(db, impl_->path, impl_->options.dailyBackups);
+}
 
 TSite TSiteStore::CreateSite(TSite site) {
   if (site.name.empty()) throw SitesError("У объекта должно быть название");
-  TDatabase& db = impl_->db;
+  BeforeWrite();
+  TDatabase& db = *impl_->db;
   TTransaction t(db);
   if (site.uid.empty()) site.uid = NewUid();
-  const std::string now = NowText();
+  const std::string now = NowUtc();
   if (site.created.empty()) site.created = now;
-  if (site.changed.empty()) site.changed = now;
-  if (site.technician.empty()) site.technician = TechnicianName();
+  site.changed = now;
+  site.technician = TechnicianName();
+  site.id = AddSiteRow(site);
+  for (int i = 0; i < kSiteFieldCount; ++i) impl_->Change(site.uid, i, site.*kMembers[i], now);
+  impl_->Recompute(site.id, site.uid);
+  t.Commit();
+  return *Site(site.id);
+}
+
+int64_t TSiteStore::AddSiteRow(const TSite& site) {
+  TDatabase& db = *impl_->db;
   db.Prepare("INSERT INTO sites(uid, name, customer, address, phones, notes, created, changed, technician) "
              "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")
       .Bind(1, site.uid).Bind(2, site.name).Bind(3, site.customer).Bind(4, site.address).Bind(5, site.phones)
-      .Bind(6, site.notes).Bind(7, site.created).Bind(8, site.changed).Bind(9, site.technician).Run();
-  site.id = db.LastInsertId();
-  impl_->Reindex(site.id);
-  t.Commit();
-  return site;
+      .Bind(6, site.notes).Bind(7, site.created).Bind(8, site.changed.empty() ? site.created : site.changed)
+      .Bind(9, site.technician).Run();
+  return db.LastInsertId();
 }
 
-void TSiteStore::UpdateSite(const TSite& site) {
+void TSiteStore::UpdateSite(const TSite& site, bool overwrite) {
   if (site.name.empty()) throw SitesError("У объекта должно быть название");
-  TDatabase& db = impl_->db;
+  BeforeWrite();
+  TDatabase& db = *impl_->db;
   TTransaction t(db);
-  db.Prepare("UPDATE sites SET name = ?2, customer = ?3, address = ?4, phones = ?5, notes = ?6, changed = ?7, "
-             "technician = ?8 WHERE id = ?1")
-      .Bind(1, site.id).Bind(2, site.name).Bind(3, site.customer).Bind(4, site.address).Bind(5, site.phones)
-      .Bind(6, site.notes).Bind(7, NowText()).Bind(8, TechnicianName()).Run();
-  if (db.Changes() == 0) throw SitesError("Объект не найден: " + site.name);
-  impl_->Reindex(site.id);
+  const std::optional<TSite> here = Site(site.id);
+  if (!here) throw SitesError("Объект не найден: " + site.name);
+  if (!overwrite && !site.changed.empty() && here->changed != site.changed) {
+    throw SitesChangedMeanwhile("Объект «" + here->name + "» изменён в другой программе (" + here->technician + ", " +
+                                LocalText(here->changed) + ") после того, как вы его открыли.");
+  }
+  const std::string now = NowUtc();
+  for (int i = 0; i < kSiteFieldCount; ++i) {
+    if (site.*kMembers[i] != (*here).*kMembers[i]) impl_->Change(here->uid, i, site.*kMembers[i], now);
+  }
+  impl_->Recompute(here->id, here->uid);
+  t.Commit();
+}
+
+void TSiteStore::Resolve(int64_t siteId, const std::string& field, const std::string& value) {
+  const int index = FieldByWords(field);
+  if (index < 0) throw SitesError("Нет такого поля объекта: " + field);
+  if (index == 0 && value.empty()) throw SitesError("У объекта должно быть название");
+  BeforeWrite();
+  TDatabase& db = *impl_->db;
+  TTransaction t(db);
+  const std::optional<TSite> here = Site(siteId);
+  if (!here) throw SitesError("Объект не найден");
+  impl_->Change(here->uid, index, value, NowUtc());
+  impl_->Recompute(here->id, here->uid);
   t.Commit();
 }
 
 std::optional<TSite> TSiteStore::Site(int64_t id) {
-  TStatement s = impl_->db.Prepare(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE id = ?1");
+  TStatement s = impl_->db->Prepare(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE id = ?1");
   s.Bind(1, id);
   if (!s.Step()) return std::nullopt;
   return SiteOf(s);
 }
 
-std::optional<TSite> TSiteStore::SiteByName(const std::string& name) {
-  TStatement s = impl_->db.Prepare(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE name = ?1 ORDER BY id");
-  s.Bind(1, name);
-  if (s.Step()) return SiteOf(s);
-  // Else the one site whose name matches without regard to case.
-  const std::string folded = FoldForSearch(name);
-  std::optional<TSite> found;
-  for (const TSite& site : Sites()) {
-    if (FoldForSearch(site.name) != folded) continue;
-    if (found) return std::nullopt;  // two: the name does not say which
-    found = site;
+std::vector<TSite> TSiteStore::SitesNamed(const std::string& name) {
+  std::vector<TSite> found;
+  if (name.size() > 1 && name[0] == '#') {
+    TStatement s = impl_->db->Prepare(std::string("SELECT ") + kSiteColumns +
+                                      " FROM sites WHERE substr(uid, 1, length(?1)) = ?1 ORDER BY id");
+    s.Bind(1, name.substr(1));
+    while (s.Step()) found.push_back(SiteOf(s));
+    return found;
   }
+  const std::string folded = FoldForSearch(name);
+  // The folded name is the search text's first line.
+  TStatement s = impl_->db->Prepare(std::string("SELECT ") + kSiteColumns +
+                                    " FROM sites WHERE substr(search, 1, length(?1) + 1) = ?1 || char(10) "
+                                    "ORDER BY name COLLATE zx_name, id");
+  s.Bind(1, folded);
+  while (s.Step()) found.push_back(SiteOf(s));
   return found;
+}
+
+std::optional<TSite> TSiteStore::SiteByName(const std::string& name) {
+  std::vector<TSite> found = SitesNamed(name);
+  if (found.empty()) return std::nullopt;
+  if (found.size() == 1) return found.front();
+  std::string text = "Объектов с названием «" + name + "» несколько; укажите нужный по номеру (#…):";
+  for (const TSite& s : found) {
+    text += "\n  #" + s.ShortId() + "  " + s.name + "  " + s.customer + "  " + s.address;
+  }
+  throw SitesAmbiguous(text, std::move(found));
 }
 
 std::vector<TSite> TSiteStore::Sites() { return Find({}, -1); }
 
-std::vector<TSite> TSiteStore::Find(const std::string& text, int limit) {
-  TStatement s = impl_->db.Prepare(std::string("SELECT ") + kSiteColumns +
-                                   " FROM sites WHERE ?1 = '' OR instr(search, ?1) > 0 "
-                                   "ORDER BY name COLLATE NOCASE, id LIMIT ?2");
-  s.Bind(1, FoldForSearch(text)).Bind(2, int64_t{limit});
+int64_t TSiteStore::SiteCount() {
+  TStatement s = impl_->db->Prepare("SELECT count(*) FROM sites");
+  return s.Step() ? s.Int(0) : 0;
+}
+
+std::vector<TSite> TSiteStore::Find(const std::string& text, int limit, int offset) {
+  TStatement s = impl_->db->Prepare(std::string("SELECT ") + kSiteColumns +
+                                    " FROM sites WHERE ?1 = '' OR instr(search, ?1) > 0 "
+                                    "ORDER BY name COLLATE zx_name, id LIMIT ?2 OFFSET ?3");
+  s.Bind(1, SearchQuery(text)).Bind(2, int64_t{limit}).Bind(3, int64_t{offset});
   std::vector<TSite> sites;
   while (s.Step()) sites.push_back(SiteOf(s));
   return sites;
 }
 
 std::vector<TSitePanel> TSiteStore::Panels(int64_t siteId) {
-  TStatement s = impl_->db.Prepare(std::string("SELECT ") + kPanelColumns +
-                                   " FROM panels WHERE site_id = ?1 ORDER BY last_read DESC, id");
+  TStatement s = impl_->db->Prepare(std::string("SELECT ") + kPanelColumns +
+                                    " FROM panels WHERE site_id = ?1 ORDER BY last_read DESC, id");
   s.Bind(1, siteId);
   std::vector<TSitePanel> panels;
   while (s.Step()) panels.push_back(PanelOf(s));
@@ -311,7 +513,7 @@ std::vector<TSitePanel> TSiteStore::Panels(int64_t siteId) {
 }
 
 std::optional<TSite> TSiteStore::Match(const TPanelIdentity& identity) {
-  TDatabase& db = impl_->db;
+  TDatabase& db = *impl_->db;
   std::optional<int64_t> siteId;
   if (!identity.panelId.empty()) {
     TStatement s = db.Prepare("SELECT site_id FROM panels WHERE panel_id = ?1 ORDER BY last_read DESC LIMIT 1");
@@ -329,6 +531,7 @@ std::optional<TSite> TSiteStore::Match(const TPanelIdentity& identity) {
 
 TSnapshotRecord TSiteStore::FileSnapshot(const std::string& content, const std::string& kind,
                                          std::optional<int64_t> siteId, const std::string& taken) {
+  if (!taken.empty() && !UtcMillis(taken)) throw SitesError("Неверное время снимка: " + taken);
   TCFG cfg;
   ParseSettings(content, cfg);
   TSnapshotRecord r;
@@ -336,12 +539,13 @@ TSnapshotRecord TSiteStore::FileSnapshot(const std::string& content, const std::
   r.hash = Sha256Hex(content);
   r.content = content;
   r.kind = kind;
-  r.taken = taken.empty() ? NowText() : taken;
+  r.taken = taken.empty() ? NowUtc() : taken;
   r.programVersion = ProgramVersion();
   r.technician = TechnicianName();
   r.model = ModelText(cfg.FirmwareVersion);
   r.firmware = cfg.FirmwareVersion;
-  TTransaction t(impl_->db);
+  BeforeWrite();
+  TTransaction t(*impl_->db);
   impl_->InsertSnapshot(r);
   if (siteId && kind == "read") impl_->KeepPanel(*siteId, IdentityOf(cfg), r.taken);
   t.Commit();
@@ -349,7 +553,8 @@ TSnapshotRecord TSiteStore::FileSnapshot(const std::string& content, const std::
 }
 
 void TSiteStore::Refile(int64_t snapshotId, std::optional<int64_t> siteId) {
-  TDatabase& db = impl_->db;
+  BeforeWrite();
+  TDatabase& db = *impl_->db;
   TTransaction t(db);
   db.Prepare("UPDATE snapshots SET site_id = ?2 WHERE id = ?1").Bind(1, snapshotId).Bind(2, siteId).Run();
   const auto r = Snapshot(snapshotId);
@@ -363,8 +568,8 @@ void TSiteStore::Refile(int64_t snapshotId, std::optional<int64_t> siteId) {
 
 std::vector<TSnapshotRecord> TSiteStore::Snapshots(std::optional<int64_t> siteId, int limit) {
   if (!siteId) return Unfiled(limit);
-  TStatement s = impl_->db.Prepare(std::string("SELECT ") + kSnapshotColumns +
-                                   " FROM snapshots WHERE site_id = ?1 ORDER BY taken DESC, id DESC LIMIT ?2");
+  TStatement s = impl_->db->Prepare(std::string("SELECT ") + kSnapshotColumns +
+                                    " FROM snapshots WHERE site_id = ?1 ORDER BY taken DESC, id DESC LIMIT ?2");
   s.Bind(1, *siteId).Bind(2, int64_t{limit});
   std::vector<TSnapshotRecord> list;
   while (s.Step()) list.push_back(SnapshotOf(s));
@@ -372,8 +577,8 @@ std::vector<TSnapshotRecord> TSiteStore::Snapshots(std::optional<int64_t> siteId
 }
 
 std::vector<TSnapshotRecord> TSiteStore::Unfiled(int limit) {
-  TStatement s = impl_->db.Prepare(std::string("SELECT ") + kSnapshotColumns +
-                                   " FROM snapshots WHERE site_id IS NULL ORDER BY taken DESC, id DESC LIMIT ?1");
+  TStatement s = impl_->db->Prepare(std::string("SELECT ") + kSnapshotColumns +
+                                    " FROM snapshots WHERE site_id IS NULL ORDER BY taken DESC, id DESC LIMIT ?1");
   s.Bind(1, int64_t{limit});
   std::vector<TSnapshotRecord> list;
   while (s.Step()) list.push_back(SnapshotOf(s));
@@ -381,72 +586,88 @@ std::vector<TSnapshotRecord> TSiteStore::Unfiled(int limit) {
 }
 
 std::optional<TSnapshotRecord> TSiteStore::Snapshot(int64_t id) {
-  TStatement s = impl_->db.Prepare(std::string("SELECT ") + kSnapshotColumns + " FROM snapshots WHERE id = ?1");
+  TStatement s = impl_->db->Prepare(std::string("SELECT ") + kSnapshotColumns + " FROM snapshots WHERE id = ?1");
   s.Bind(1, id);
   if (!s.Step()) return std::nullopt;
   return SnapshotOf(s);
 }
 
 bool TSiteStore::AddSnapshot(TSnapshotRecord& record) {
-  TTransaction t(impl_->db);
+  BeforeWrite();
+  TTransaction t(*impl_->db);
   const bool added = impl_->InsertSnapshot(record);
   t.Commit();
   return added;
 }
 
 bool TSiteStore::KeepPanel(int64_t siteId, const TPanelIdentity& identity, const std::string& when) {
-  TTransaction t(impl_->db);
+  BeforeWrite();
+  TTransaction t(*impl_->db);
   const bool added = impl_->KeepPanel(siteId, identity, when);
   t.Commit();
   return added;
 }
 
-bool TSiteStore::AddConflict(const TSiteConflict& c) {
-  impl_->db.Prepare("INSERT OR IGNORE INTO site_conflicts(site_id, field, local, imported, found) "
-                    "VALUES(?1, ?2, ?3, ?4, ?5)")
-      .Bind(1, c.siteId).Bind(2, c.field).Bind(3, c.local).Bind(4, c.imported).Bind(5, c.when).Run();
-  return impl_->db.Changes() > 0;
+void TSiteStore::MergeChanges(int64_t siteId, std::vector<TFieldChange>& changes) {
+  BeforeWrite();
+  TDatabase& db = *impl_->db;
+  TTransaction t(db);
+  const std::optional<TSite> here = Site(siteId);
+  if (!here) throw SitesError("Объект не найден");
+  for (TFieldChange& c : changes) {
+    c.siteUid = here->uid;
+    InsertChange(db, c);
+  }
+  impl_->Recompute(here->id, here->uid);
+  t.Commit();
+}
+
+std::vector<TFieldChange> TSiteStore::Changes(int64_t siteId) {
+  const std::optional<TSite> here = Site(siteId);
+  return here ? ChangesOf(*impl_->db, here->uid) : std::vector<TFieldChange>{};
 }
 
 std::optional<TSite> TSiteStore::SiteByUid(const std::string& uid) {
-  TStatement s = impl_->db.Prepare(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE uid = ?1");
+  TStatement s = impl_->db->Prepare(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE uid = ?1");
   s.Bind(1, uid);
   if (!s.Step()) return std::nullopt;
   return SiteOf(s);
 }
 
 std::vector<TSiteConflict> TSiteStore::Conflicts(int64_t siteId) {
-  TStatement s = impl_->db.Prepare(
-      "SELECT id, site_id, field, local, imported, found FROM site_conflicts WHERE site_id = ?1 ORDER BY id");
-  s.Bind(1, siteId);
   std::vector<TSiteConflict> list;
-  while (s.Step()) list.push_back({s.Int(0), s.Int(1), s.Text(2), s.Text(3), s.Text(4), s.Text(5)});
+  const std::optional<TSite> site = Site(siteId);
+  if (!site) return list;
+  for (int i = 0; i < kSiteFieldCount; ++i) {
+    const std::vector<TFieldChange> heads = Heads(*impl_->db, site->uid, kSiteFieldNames[i]);
+    for (size_t k = 1; k < heads.size(); ++k) {
+      if (heads[k].value == heads.front().value) continue;  // the same value reached twice agrees
+      TSiteConflict c;
+      c.siteId = siteId;
+      c.field = kSiteFieldWords[i];
+      c.local = heads.front().value;
+      c.imported = heads[k].value;
+      c.when = heads[k].made;
+      c.otherTechnician = heads[k].technician;
+      c.otherLaptop = heads[k].laptop;
+      list.push_back(c);
+    }
+  }
   return list;
 }
 
 std::string TSiteStore::Meta(const std::string& key) {
-  TStatement s = impl_->db.Prepare("SELECT value FROM meta WHERE key = ?1");
+  TStatement s = impl_->db->Prepare("SELECT value FROM meta WHERE key = ?1");
   s.Bind(1, key);
   return s.Step() ? s.Text(0) : std::string();
 }
 
 void TSiteStore::SetMeta(const std::string& key, const std::string& value) {
-  impl_->db.Prepare("INSERT INTO meta(key, value) VALUES(?1, ?2) ON CONFLICT(key) DO UPDATE SET value = ?2")
+  BeforeWrite();
+  impl_->db->Prepare("INSERT INTO meta(key, value) VALUES(?1, ?2) ON CONFLICT(key) DO UPDATE SET value = ?2")
       .Bind(1, key).Bind(2, value).Run();
 }
 
-void TSiteStore::Backup(const std::string& file) {
-  TDatabase target(file, TDatabase::Mode::OpenOrCreate);
-  sqlite3_backup* backup = sqlite3_backup_init(target.Handle(), "main", impl_->db.Handle(), "main");
-  if (!backup) target.Fail("Не удалось начать копию базы объектов");
-  // Pages in slices, so a writer waiting meanwhile gets its turn.
-  int rc;
-  do {
-    rc = sqlite3_backup_step(backup, 256);
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(20);
-  } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
-  sqlite3_backup_finish(backup);
-  if (rc != SQLITE_DONE) target.Fail("Не удалось сделать копию базы объектов");
-}
+void TSiteStore::Backup(const std::string& file) { CopyDatabase(*impl_->db, file); }
 
 }  // namespace zarvex::sites

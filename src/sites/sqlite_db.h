@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -16,13 +18,43 @@ class SitesError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The work was stopped on the user's word (Ctrl+C, SIGTERM) or by its
+// deadline; whatever it had begun is rolled back.
+class SitesInterrupted : public SitesError {
+ public:
+  using SitesError::SitesError;
+};
+
+// A write was asked of a database this program may only read.
+class SitesReadOnly : public SitesError {
+ public:
+  using SitesError::SitesError;
+};
+
 class TStatement;
 
-// One connection to an SQLite file: WAL journal, a busy wait instead of
+// When a long piece of work must end: a flag a signal handler sets, and a
+// deadline. Checked while SQLite works and while it waits for a lock.
+struct TStopWhen {
+  const std::atomic<bool>* flag = nullptr;
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  bool Now() const {
+    return (flag && flag->load()) || (deadline && std::chrono::steady_clock::now() >= *deadline);
+  }
+};
+
+// One connection to an SQLite file: a bounded, stoppable busy wait instead of
 // "database is locked", foreign keys on. Throws SitesError.
 class TDatabase {
  public:
-  enum class Mode { OpenOrCreate, OpenExisting, ReadOnly };
+  enum class Mode {
+    OpenOrCreate,
+    OpenExisting,
+    ReadOnly,
+    // A file nobody else writes (a private copy): read without locks or a
+    // journal, so nothing is ever created beside it.
+    Immutable,
+  };
   TDatabase(const std::string& path, Mode mode);
   ~TDatabase();
   TDatabase(const TDatabase&) = delete;
@@ -34,12 +66,37 @@ class TDatabase {
   int Changes() const;
   sqlite3* Handle() { return db_; }
   const std::string& Path() const { return path_; }
-  // Throws SitesError with `what` and SQLite's own words.
+  bool ReadOnly() const { return readOnly_; }
+  // Throws SitesError with `what` and SQLite's own words (SitesInterrupted
+  // when the stop said so).
   [[noreturn]] void Fail(const std::string& what) const;
 
+  // Sets the journal mode and returns the one SQLite took (it may refuse).
+  std::string JournalMode(const std::string& mode);
+  // How long a write waits for another program's; stoppable all along.
+  void SetBusyWait(std::chrono::milliseconds wait);
+  void SetStop(const TStopWhen& stop) { stop_ = stop; }
+  const TStopWhen& Stop() const { return stop_; }
+  // For a file from elsewhere: no writes to the schema, no functions the
+  // schema names, texts and blobs no longer than `maxLength` bytes.
+  void Harden(int maxLength);
+  // "ok", or what PRAGMA quick_check (and, for a stranger's file,
+  // cell_size_check) found wrong, in SQLite's words.
+  std::string QuickCheck(bool cellSizeCheck = false);
+
+  // Set when a rollback failed: the connection is not used again.
+  void Poison() { poisoned_ = true; }
+
  private:
+  static int BusyHandler(void* self, int count);
+  static int ProgressHandler(void* self);
+
   sqlite3* db_ = nullptr;
   std::string path_;
+  bool readOnly_ = false;
+  bool poisoned_ = false;
+  TStopWhen stop_;
+  std::chrono::milliseconds busyWait_{10000};
 };
 
 // A prepared statement; binds count from 1, columns from 0.
@@ -63,8 +120,11 @@ class TStatement {
   std::string Text(int column) const;
   int64_t Int(int column) const;
   bool IsNull(int column) const;
+  bool IsText(int column) const;
+  bool IsInteger(int column) const;
 
  private:
+  void Check(int rc);
   TDatabase* db_;
   sqlite3_stmt* stmt_;
 };
@@ -81,6 +141,18 @@ class TTransaction {
  private:
   TDatabase& db_;
   bool done_ = false;
+};
+
+// BEGIN (deferred): reads that see one state of the file however others
+// write meanwhile. Nested, it is part of the outer transaction.
+class TReadTransaction {
+ public:
+  explicit TReadTransaction(TDatabase& db);
+  ~TReadTransaction();
+
+ private:
+  TDatabase& db_;
+  bool outer_ = false;
 };
 
 }  // namespace zarvex::sites

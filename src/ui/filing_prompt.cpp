@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/sites_dialog.h"
+
 namespace zarvex {
 
 namespace {
@@ -43,7 +45,7 @@ TFilingPrompt::TFilingPrompt(QWidget* parent, sites::TSiteStore& store, const si
   choice_->setObjectName(QStringLiteral("CmBxFilingSite"));
   if (!proposed) choice_->addItem(QStringLiteral("— объект не выбран —"), QVariant::fromValue<qlonglong>(0));
   for (const sites::TSite& site : store_.Sites()) {
-    choice_->addItem(Q(site.name), QVariant::fromValue<qlonglong>(site.id));
+    choice_->addItem(SiteChoiceText(site), QVariant::fromValue<qlonglong>(site.id));
     if (proposed && proposed->id == site.id) choice_->setCurrentIndex(choice_->count() - 1);
   }
   layout->addWidget(choice_);
@@ -95,7 +97,7 @@ void TFilingPrompt::NewSite() {
     QMessageBox::warning(this, windowTitle(), Q(e.what()));
     return;
   }
-  choice_->addItem(Q(site.name), QVariant::fromValue<qlonglong>(site.id));
+  choice_->addItem(SiteChoiceText(site), QVariant::fromValue<qlonglong>(site.id));
   choice_->setCurrentIndex(choice_->count() - 1);
   FileUnderChosen();
 }

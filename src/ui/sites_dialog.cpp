@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "settings/settings_format.h"
+#include "sites/utc_time.h"
 #include "ui/compare_dialog.h"
 #include "ui/report_dialog.h"
 #include "ui/tform1.h"
@@ -27,6 +28,8 @@ namespace {
 constexpr int kUnfiled = -1;
 
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+// Stored times are UTC; the installer reads his own clock, to the second.
+QString When(const std::string& utc) { return Q(sites::LocalText(utc)); }
 std::string S(const QString& text) { return text.trimmed().toStdString(); }
 
 QTableWidget* Table(const char* name, const QStringList& headers) {
@@ -55,6 +58,15 @@ TCFG RecordOf(const sites::TSnapshotRecord& r) {
 }
 
 }  // namespace
+
+QString SiteChoiceText(const sites::TSite& site) {
+  QString text = Q(site.name);
+  QStringList more;
+  if (!site.customer.empty()) more << Q(site.customer);
+  if (!site.address.empty()) more << Q(site.address);
+  more << QStringLiteral("#") + Q(site.ShortId());
+  return text + QStringLiteral(" — ") + more.join(QStringLiteral(", "));
+}
 
 TSitesDialog::TSitesDialog(TMainWindow& main, sites::TSiteStore& store)
     : QDialog(&main), main_(main), store_(store) {
@@ -116,6 +128,8 @@ TSitesDialog::TSitesDialog(TMainWindow& main, sites::TSiteStore& store)
   conflicts_->setWordWrap(true);
   conflicts_->setStyleSheet(QStringLiteral("color: #b00000"));
   rightLayout->addWidget(conflicts_);
+  conflictRows_ = new QVBoxLayout;
+  rightLayout->addLayout(conflictRows_);
   rightLayout->addWidget(new QLabel(QStringLiteral("Панели:")));
   panels_ = Table("TableSitePanels", {QStringLiteral("Модель"), QStringLiteral("Версия"), QStringLiteral("ID"),
                                       QStringLiteral("Телефон сервера"), QStringLiteral("Телефон проверки"),
@@ -222,29 +236,56 @@ void TSitesDialog::ShowSite(std::optional<int64_t> siteId) {
   address_->setText(site ? Q(site->address) : QString());
   phones_->setText(site ? Q(site->phones) : QString());
   notes_->setPlainText(site ? Q(site->notes) : QString());
-  changed_->setText(site ? QStringLiteral("Изменён %1, %2").arg(Q(site->changed), Q(site->technician))
+  changed_->setText(site ? QStringLiteral("Изменён %1, %2").arg(When(site->changed), Q(site->technician))
                          : QStringLiteral("Снимки, ещё не подшитые к объекту"));
-  QString told;
-  for (const sites::TSiteConflict& c : conflicts) {
-    told += QStringLiteral("После импорта «%1»: здесь «%2», в файле «%3». ").arg(Q(c.field), Q(c.local), Q(c.imported));
-  }
-  conflicts_->setText(told);
-  conflicts_->setVisible(!told.isEmpty());
+  shownChanged_ = site ? site->changed : std::string();
+  ShowConflicts(conflicts);
   panels_->setRowCount(static_cast<int>(panels.size()));
   for (int row = 0; row < static_cast<int>(panels.size()); ++row) {
     const sites::TSitePanel& p = panels[static_cast<size_t>(row)];
     const QStringList cells = {Q(p.identity.model), QString::number(p.identity.firmware), Q(p.identity.panelId),
-                               Q(p.identity.serverPhone), Q(p.identity.checkPhone), Q(p.lastRead)};
+                               Q(p.identity.serverPhone), Q(p.identity.checkPhone), When(p.lastRead)};
     for (int c = 0; c < cells.size(); ++c) panels_->setItem(row, c, new QTableWidgetItem(cells[c]));
   }
   snapshots_->setRowCount(static_cast<int>(shownSnapshots_.size()));
   for (int row = 0; row < static_cast<int>(shownSnapshots_.size()); ++row) {
     const sites::TSnapshotRecord& s = shownSnapshots_[static_cast<size_t>(row)];
-    const QStringList cells = {Q(s.taken), Q(sites::KindWords(s.kind)), Q(s.model), QString::number(s.firmware),
+    const QStringList cells = {When(s.taken), Q(sites::KindWords(s.kind)), Q(s.model), QString::number(s.firmware),
                                Q(s.technician)};
     for (int c = 0; c < cells.size(); ++c) snapshots_->setItem(row, c, new QTableWidgetItem(cells[c]));
   }
   if (!shownSnapshots_.empty()) snapshots_->selectRow(0);
+}
+
+void TSitesDialog::ShowConflicts(const std::vector<sites::TSiteConflict>& conflicts) {
+  // Each value of a field changed on two sides, with the button that keeps it.
+  while (QLayoutItem* item = conflictRows_->takeAt(0)) {
+    delete item->widget();
+    delete item;
+  }
+  QString told;
+  for (const sites::TSiteConflict& c : conflicts) {
+    told += QStringLiteral("«%1» изменено с двух сторон: «%2» или «%3»%4. ")
+                .arg(Q(c.field), Q(c.local), Q(c.imported),
+                     c.otherTechnician.empty() ? QString() : QStringLiteral(" (%1)").arg(Q(c.otherTechnician)));
+    for (const std::string* value : {&c.local, &c.imported}) {
+      auto* row = new QWidget;
+      auto* layout = new QHBoxLayout(row);
+      layout->setContentsMargins(0, 0, 0, 0);
+      auto* label = new QLabel(QStringLiteral("%1: «%2»").arg(Q(c.field), Q(*value)));
+      label->setStyleSheet(QStringLiteral("color: #b00000"));
+      auto* take = Button(QStringLiteral("Взять это значение"), "ButtonTakeValue");
+      const std::string field = c.field, chosen = *value;
+      connect(take, &QPushButton::clicked, this, [this, field, chosen] {
+        if (shown_ && Try([&] { store_.Resolve(*shown_, field, chosen); })) Refresh();
+      });
+      layout->addWidget(label, 1);
+      layout->addWidget(take);
+      conflictRows_->addWidget(row);
+    }
+  }
+  conflicts_->setText(told);
+  conflicts_->setVisible(!told.isEmpty());
 }
 
 void TSitesDialog::NewSite() {
@@ -270,7 +311,26 @@ void TSitesDialog::SaveSite() {
   site->address = S(address_->text());
   site->phones = S(phones_->text());
   site->notes = notes_->toPlainText().toStdString();
-  if (Try([&] { store_.UpdateSite(*site); })) Refresh();
+  // What the page was filled from: another program's edit since then is
+  // not overwritten without asking.
+  site->changed = shownChanged_;
+  try {
+    store_.UpdateSite(*site);
+  } catch (const sites::SitesChangedMeanwhile& e) {
+    const auto answer = QMessageBox::question(
+        this, windowTitle(),
+        Q(e.what()) + QStringLiteral("\nЗаписать ваши значения поверх его изменений?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+      ShowSite(shown_);
+      return;
+    }
+    if (!Try([&] { store_.UpdateSite(*site, true); })) return;
+  } catch (const std::exception& e) {
+    QMessageBox::warning(this, windowTitle(), Q(e.what()));
+    return;
+  }
+  Refresh();
 }
 
 std::optional<sites::TSnapshotRecord> TSitesDialog::SelectedSnapshot() {
@@ -287,7 +347,7 @@ void TSitesDialog::CompareSnapshot() {
   const auto s = SelectedSnapshot();
   if (!s) return;
   TCompareDialog dialog(main_);
-  dialog.CompareWith(RecordOf(*s), QStringLiteral("снимок %1 (%2)").arg(Q(s->taken), Q(sites::KindWords(s->kind))));
+  dialog.CompareWith(RecordOf(*s), QStringLiteral("снимок %1 (%2)").arg(When(s->taken), Q(sites::KindWords(s->kind))));
   dialog.exec();
 }
 
@@ -295,7 +355,7 @@ void TSitesDialog::PrintSnapshot() {
   const auto s = SelectedSnapshot();
   if (!s) return;
   TReportDialog dialog(main_);
-  QString heading = QStringLiteral("Снимок %1 (%2)").arg(Q(s->taken), Q(sites::KindWords(s->kind)));
+  QString heading = QStringLiteral("Снимок %1 (%2)").arg(When(s->taken), Q(sites::KindWords(s->kind)));
   if (shown_) heading += QStringLiteral(", объект «%1»").arg(name_->text());
   dialog.ReportOn(RecordOf(*s), heading);
   dialog.exec();
@@ -306,8 +366,9 @@ void TSitesDialog::FileSnapshotUnder() {
   if (!s) return;
   std::vector<sites::TSite> all;
   if (!Try([&] { all = store_.Sites(); }) || all.empty()) return;
+  // Two sites may share a name: each is told with its customer, address and id.
   QStringList names;
-  for (const sites::TSite& site : all) names << Q(site.name);
+  for (const sites::TSite& site : all) names << SiteChoiceText(site);
   bool ok = false;
   const QString chosen = QInputDialog::getItem(this, QStringLiteral("Подшить к объекту"), QStringLiteral("Объект:"),
                                                names, 0, false, &ok);

@@ -13,6 +13,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
+class QVBoxLayout;
 
 namespace zarvex {
 
@@ -48,10 +49,12 @@ class TSitesDialog : public QDialog {
   void ShowSite(std::optional<int64_t> siteId);
   std::optional<sites::TSnapshotRecord> SelectedSnapshot();
   bool Try(const std::function<void()>& action);
+  void ShowConflicts(const std::vector<sites::TSiteConflict>& conflicts);
 
   TMainWindow& main_;
   sites::TSiteStore& store_;
   std::optional<int64_t> shown_;
+  std::string shownChanged_;
   std::vector<sites::TSnapshotRecord> shownSnapshots_;
   QLineEdit* search_ = nullptr;
   QListWidget* list_ = nullptr;
@@ -62,9 +65,13 @@ class TSitesDialog : public QDialog {
   QPlainTextEdit* notes_ = nullptr;
   QLabel* changed_ = nullptr;
   QLabel* conflicts_ = nullptr;
+  QVBoxLayout* conflictRows_ = nullptr;
   QPushButton* save_ = nullptr;
   QTableWidget* panels_ = nullptr;
   QTableWidget* snapshots_ = nullptr;
 };
+
+// A site as a list to choose from names it: name, customer, address, short id.
+QString SiteChoiceText(const sites::TSite& site);
 
 }  // namespace zarvex

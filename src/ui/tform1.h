@@ -138,6 +138,8 @@ class TForm1 : public QWidget, public protocol::PanelView {
   void WriteClicked();
   // The transfer's text on the bar has changed (as the link words it).
   void TransferTextChanged(const QString& text);
+  // The panel's buttons were enabled (a panel is there) or disabled.
+  void PanelConnectionChanged(bool connected);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -24,6 +24,7 @@ void TForm1::SetDeviceButtons(bool connected) {
               u.ButtonReadKeys, u.ButtonWriteTrinket, u.ButtonDelTrinket, u.ButtonDelAllTrinket,
               u.ButtonWriteSensor, u.ButtonDelSensor, u.ButtonDelAllSensor, u.ButtonReadWireLess},
              connected);
+  emit PanelConnectionChanged(connected);
 }
 
 void TForm1::ApplyAutonomousMode() {

@@ -65,13 +65,20 @@ TMainWindow::TMainWindow(TForm1& form, QString historyDirectory) : form_(form) {
   });
   connect(&form_, &TForm1::WriteClicked, this, [this] {
     StoreSnapshot(report::Snapshot::Kind::Write, form_.Cfg());
-    FileInSites("written", form_.Cfg());
+    // Filed once the write ends, as what happened: written, or cut.
+    pendingWrite_ = std::make_pair(form_.Cfg(), currentSite_);
     // Off by default: a write's bytes and what follows stay as designed.
     verify_ = verifyAction_->isChecked() ? Verify::AwaitingWrite : Verify::Off;
     written_ = form_.Cfg();
     form_.SetReadCaption({});
   });
   connect(&form_, &TForm1::TransferTextChanged, this, &TMainWindow::TransferTextChanged);
+  // Another panel may be plugged next: what follows is no longer this site's.
+  connect(&form_, &TForm1::PanelConnectionChanged, this, [this](bool connected) {
+    if (connected) return;
+    currentSite_.reset();
+    unfiledSinceRead_.clear();
+  });
 }
 
 TMainWindow::~TMainWindow() {
@@ -206,6 +213,20 @@ void TMainWindow::StoreSnapshot(report::Snapshot::Kind kind, const TCFG& cfg) {
 }
 
 void TMainWindow::TransferTextChanged(const QString& text) {
+  if (pendingWrite_) {
+    const char* kind = nullptr;
+    if (text == QStringLiteral("Конфигурация записана")) {
+      kind = "written";
+    } else if (text.startsWith(QStringLiteral("Запись прервана")) ||
+               text.startsWith(QStringLiteral("Панель не отвечает"))) {
+      kind = "written-cut";
+    }
+    if (kind) {
+      const auto [cfg, site] = *pendingWrite_;
+      pendingWrite_.reset();
+      FileInSites(kind, cfg, site);
+    }
+  }
   if (verify_ == Verify::AwaitingWrite) {
     if (text == QStringLiteral("Конфигурация записана")) {
       verify_ = Verify::Reading;
@@ -281,17 +302,24 @@ void TMainWindow::OpenSites(const QString& path) {
   }
 }
 
-void TMainWindow::FileInSites(const char* kind, const TCFG& cfg) {
-  if (!sites_) return;
+void TMainWindow::FileInSites(const char* kind, const TCFG& cfg) { FileInSites(kind, cfg, currentSite_); }
+
+void TMainWindow::FileInSites(const char* kind, const TCFG& cfg, std::optional<int64_t> site) {
+  if (!sites_ || sites_->ReadOnly()) return;
   const bool read = std::string(kind) == "read";
   sites::TSnapshotRecord filed;
   std::optional<sites::TSite> proposed;
   const sites::TPanelIdentity identity = sites::IdentityOf(cfg);
   // Inside the transfer's slots: a database failure is told, never thrown on.
   try {
-    filed = sites_->FileSnapshot(FormatSettings(cfg), kind, read ? std::nullopt : currentSite_);
-    if (!read) return;
+    filed = sites_->FileSnapshot(FormatSettings(cfg), kind, read ? std::nullopt : site);
+    if (!read) {
+      // Made while the filing prompt is open: it goes where the read goes.
+      if (!site) unfiledSinceRead_.push_back(filed.id);
+      return;
+    }
     currentSite_.reset();
+    unfiledSinceRead_.clear();
     // Until the installer has made a site, filing asks nothing.
     if (sites_->Sites().empty()) return;
     proposed = sites_->Match(identity);
@@ -310,7 +338,15 @@ void TMainWindow::FileInSites(const char* kind, const TCFG& cfg) {
   if (!proposed && !askedUnmatched_.insert(key).second) return;
   if (filingPrompt_) filingPrompt_->close();
   auto* prompt = new TFilingPrompt(this, *sites_, filed, identity, proposed);
-  connect(prompt, &TFilingPrompt::Filed, this, [this](int64_t siteId) { currentSite_ = siteId; });
+  connect(prompt, &TFilingPrompt::Filed, this, [this](int64_t siteId) {
+    currentSite_ = siteId;
+    try {
+      for (int64_t id : unfiledSinceRead_) sites_->Refile(id, siteId);
+    } catch (const std::exception&) {
+      // They stay unfiled, to be filed from «Объекты».
+    }
+    unfiledSinceRead_.clear();
+  });
   filingPrompt_ = prompt;
   prompt->show();
 }

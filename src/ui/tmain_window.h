@@ -70,6 +70,7 @@ class TMainWindow : public QMainWindow {
   // for its site; what follows it (write, verify, reset) under the site the
   // read went to.
   void FileInSites(const char* kind, const TCFG& cfg);
+  void FileInSites(const char* kind, const TCFG& cfg, std::optional<int64_t> site);
   // Verify after write: the read that follows the 56th acknowledgement, and
   // what it found.
   void TransferTextChanged(const QString& text);
@@ -87,6 +88,10 @@ class TMainWindow : public QMainWindow {
   std::unique_ptr<sites::TSiteStore> sites_;
   QString sitesProblem_;
   std::optional<int64_t> currentSite_;
+  // A write clicked and not yet ended: what it sends, and the site then.
+  std::optional<std::pair<TCFG, std::optional<int64_t>>> pendingWrite_;
+  // Snapshots made after the last read while it was not filed yet.
+  std::vector<int64_t> unfiledSinceRead_;
   std::set<std::string> askedUnmatched_;  // panels matching no site ask once a run
   QPointer<QDialog> filingPrompt_;
 };

@@ -66,7 +66,7 @@ class SitesWindowTest : public QObject, testing::WindowStack {
     QVERIFY(prompt->isVisible());
     QVERIFY(!prompt->isModal());
     QVERIFY(prompt->findChild<QLabel*>(QStringLiteral("LabelFilingText"))->text().contains(QStringLiteral("не найдена")));
-    prompt->Choice()->setCurrentIndex(prompt->Choice()->findText(QStringLiteral("Склад №3")));
+    prompt->Choice()->setCurrentIndex(prompt->Choice()->findData(QVariant::fromValue<qlonglong>(shop.id)));
     prompt->findChild<QPushButton*>(QStringLiteral("ButtonFilingConfirm"))->click();
     QCOMPARE(window->CurrentSite(), std::optional<int64_t>(shop.id));
     QCOMPARE(store.Snapshots(shop.id).size(), size_t{1});
@@ -78,17 +78,41 @@ class SitesWindowTest : public QObject, testing::WindowStack {
     prompt = Prompt();
     QVERIFY(prompt);
     QVERIFY(prompt->findChild<QLabel*>(QStringLiteral("LabelFilingText"))->text().contains(QStringLiteral("«Склад №3»")));
-    QCOMPARE(prompt->Choice()->currentText(), QStringLiteral("Склад №3"));
+    QCOMPARE(prompt->Choice()->currentText(), SiteChoiceText(shop));
     // The proposal blocks nothing: a write runs while it is open.
     form->ButtonWriteClick();
     QVERIFY(demo::WaitFor([&] { return form->TransferText() == QStringLiteral("Конфигурация записана"); }, 10000));
     prompt->findChild<QPushButton*>(QStringLiteral("ButtonFilingConfirm"))->click();
-    const auto filed = store.Snapshots(shop.id);
-    QCOMPARE(filed.size(), size_t{2});  // the second read; the write went out before its site was chosen
-    // The write after a filed read goes with it.
-    form->ButtonWriteClick();
-    QVERIFY(demo::WaitFor([&] { return store.Snapshots(shop.id).size() == 3; }, 2000));
+    // The second read, and the write made while the prompt was open goes with it.
+    QCOMPARE(store.Snapshots(shop.id).size(), size_t{3});
     QCOMPARE(store.Snapshots(shop.id)[0].kind, std::string("written"));
+    // The write after a filed read goes with it, once it has ended.
+    form->ButtonWriteClick();
+    QVERIFY(demo::WaitFor([&] { return store.Snapshots(shop.id).size() == 4; }, 10000));
+    QCOMPARE(store.Snapshots(shop.id)[0].kind, std::string("written"));
+  }
+
+  // What is filed is what happened: a write cut short is filed as cut, and
+  // once the panel is unplugged nothing more goes under its site.
+  void aCutWriteIsFiledAsCutAndAnUnplugEndsTheSite() {
+    sites::TSiteStore& store = *window->Sites();
+    const sites::TSite shop = store.CreateSite({0, "", "Склад"});
+    Read();
+    QVERIFY(Prompt());
+    Prompt()->Choice()->setCurrentIndex(Prompt()->Choice()->findData(QVariant::fromValue<qlonglong>(shop.id)));
+    Prompt()->findChild<QPushButton*>(QStringLiteral("ButtonFilingConfirm"))->click();
+    QCOMPARE(window->CurrentSite(), std::optional<int64_t>(shop.id));
+    panel->UnplugAfterRequests(10);
+    form->ButtonWriteClick();
+    QVERIFY(demo::WaitFor([&] { return store.Snapshots(shop.id).size() == 2; }, 10000));
+    QCOMPARE(store.Snapshots(shop.id)[0].kind, std::string("written-cut"));
+    QVERIFY(demo::WaitFor([&] { return !window->CurrentSite(); }, 5000));
+    panel->Replug();
+    QVERIFY(demo::WaitFor([&] { return connection->Link().PanelHeld(); }, 5000));
+    form->ButtonWriteClick();
+    QVERIFY(demo::WaitFor([&] { return form->TransferText() == QStringLiteral("Конфигурация записана"); }, 10000));
+    QCOMPARE(store.Snapshots(shop.id).size(), size_t{2});  // the other panel's write is not this site's
+    QCOMPARE(store.Unfiled()[0].kind, std::string("written"));
   }
 
   void aPanelMatchingNoSiteAsksOnceARun() {
@@ -108,7 +132,7 @@ class SitesWindowTest : public QObject, testing::WindowStack {
     store.CreateSite({0, "", "Магазин", "", "ул. Мира, 1"});
     TCFG stored = form->Cfg();
     stored.AccessPoint = "garage.apn";
-    store.FileSnapshot(FormatSettings(stored), "read", garage.id, "2026-12-01 10:00:00");
+    store.FileSnapshot(FormatSettings(stored), "read", garage.id, "2026-12-01T10:00:00.000Z");
 
     TSitesDialog dialog(*window, store);
     dialog.show();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 
 #include "sites/site_handover.h"
 #include "sites_test_support.h"
@@ -14,10 +15,10 @@ namespace {
 TEST_F(SitesTest, ASiteExportedAndImportedArrivesWholeAndASecondImportAddsNothing) {
   TSiteStore mine(Path(u8"мой.db"));
   const TSite shop = mine.CreateSite({0, "", "Склад №3", "ИП Сидоров", "Промзона", "+79001234567", "код 1234 у охраны"});
-  mine.FileSnapshot(PanelFile("100200", "+79000000001", "+79000000002"), "read", shop.id, "2026-12-01 09:00:00");
+  mine.FileSnapshot(PanelFile("100200", "+79000000001", "+79000000002"), "read", shop.id, "2026-12-01T09:00:00.000Z");
   mine.FileSnapshot(PanelFile("100200", "+79000000001", "+79000000002", 430, "new.apn"), "written", shop.id,
-                    "2026-12-01 09:05:00");
-  mine.FileSnapshot(PanelFile("100200"), "verify", shop.id, "2026-12-01 09:06:00");
+                    "2026-12-01T09:05:00.000Z");
+  mine.FileSnapshot(PanelFile("100200"), "verify", shop.id, "2026-12-01T09:06:00.000Z");
   mine.CreateSite({0, "", "Другой объект"});  // not handed over
   const std::string handed = Path(u8"склад №3.zxsite");
   ExportSite(mine, shop.id, handed);
@@ -41,14 +42,18 @@ TEST_F(SitesTest, ASiteExportedAndImportedArrivesWholeAndASecondImportAddsNothin
 
   const TImportReport again = ImportSites(theirs, handed);
   EXPECT_EQ(again.sitesAdded, 0);
-  EXPECT_EQ(again.sitesMerged, 1);
+  EXPECT_EQ(again.sitesUnchanged, 1);
+  EXPECT_EQ(again.sitesUpdated, 0);
   EXPECT_EQ(again.snapshotsAdded, 0);
   EXPECT_EQ(again.snapshotsAlreadyThere, 3);
   EXPECT_TRUE(again.conflicts.empty());
   EXPECT_EQ(theirs.Snapshots(arrived.id).size(), 3u);
 }
 
-TEST_F(SitesTest, FieldsEditedOnBothSidesAreToldAsConflictsAndBothKept) {
+// A field only one side changed takes that side's value; one both changed is
+// a conflict with both values kept, until one is taken, and the taking
+// travels like any edit.
+TEST_F(SitesTest, AOneSidedEditIsTakenABothSidedOneIsAConflictAndItsResolutionTravels) {
   TSiteStore mine(Path(u8"мой.db"));
   TSite site = mine.CreateSite({0, "", "Дача", "Петров", "Озёрная 3"});
   const std::string handed = Path(u8"дача.zxsite");
@@ -56,25 +61,44 @@ TEST_F(SitesTest, FieldsEditedOnBothSidesAreToldAsConflictsAndBothKept) {
   TSiteStore theirs(Path(u8"их.db"));
   ImportSites(theirs, handed);
 
+  site = *mine.Site(site.id);
   site.address = "Озёрная 3, корп. 2";  // mine
-  site.notes = "собака во дворе";
+  site.notes = "собака во дворе";      // mine alone
   mine.UpdateSite(site);
-  mine.FileSnapshot(PanelFile("300400"), "read", site.id, "2026-12-02 12:00:00");
+  mine.FileSnapshot(PanelFile("300400"), "read", site.id, "2026-12-02T12:00:00.000Z");
   TSite other = theirs.Sites()[0];
   other.address = "Озёрная улица, 3";  // theirs, differently
+  other.customer = "Петрова";          // theirs alone
   theirs.UpdateSite(other);
   ExportSite(mine, site.id, handed);  // replaces the earlier file
 
   const TImportReport report = ImportSites(theirs, handed);
   EXPECT_EQ(report.snapshotsAdded, 1);
-  ASSERT_EQ(report.conflicts.size(), 2u);
+  EXPECT_EQ(report.sitesUpdated, 1);
+  EXPECT_EQ(report.fieldsTaken, 1);
+  ASSERT_EQ(report.conflicts.size(), 1u);
   EXPECT_EQ(report.conflicts[0].field, "адрес");
-  EXPECT_EQ(report.conflicts[0].local, "Озёрная улица, 3");
-  EXPECT_EQ(report.conflicts[0].imported, "Озёрная 3, корп. 2");
-  EXPECT_EQ(report.conflicts[1].field, "заметки");
-  EXPECT_EQ(theirs.Sites()[0].address, "Озёрная улица, 3");  // theirs stays
-  EXPECT_EQ(theirs.Conflicts(other.id).size(), 2u);          // and mine is kept beside it
-  EXPECT_TRUE(ImportSites(theirs, handed).conflicts.empty());  // told once
+  const std::set<std::string> both = {report.conflicts[0].local, report.conflicts[0].imported};
+  EXPECT_EQ(both, (std::set<std::string>{"Озёрная улица, 3", "Озёрная 3, корп. 2"}));
+  const TSite merged = theirs.Sites()[0];
+  EXPECT_EQ(merged.notes, "собака во дворе");  // only mine changed it: taken
+  EXPECT_EQ(merged.customer, "Петрова");       // only theirs changed it: kept
+  EXPECT_EQ(theirs.Conflicts(other.id).size(), 1u);
+  const TImportReport again = ImportSites(theirs, handed);
+  EXPECT_TRUE(again.conflicts.empty());  // told once
+  EXPECT_EQ(again.sitesUnchanged, 1);
+
+  theirs.Resolve(other.id, "адрес", "Озёрная 3, корп. 2");
+  EXPECT_TRUE(theirs.Conflicts(other.id).empty());
+  EXPECT_EQ(theirs.Sites()[0].address, "Озёрная 3, корп. 2");
+  const std::string back = Path(u8"обратно.zxsite");
+  ExportSite(theirs, other.id, back);
+  const TImportReport home = ImportSites(mine, back);
+  EXPECT_TRUE(home.conflicts.empty());
+  const TSite mineNow = *mine.Site(site.id);
+  EXPECT_EQ(mineNow.address, "Озёрная 3, корп. 2");
+  EXPECT_EQ(mineNow.customer, "Петрова");
+  EXPECT_TRUE(mine.Conflicts(site.id).empty());
 }
 
 TEST_F(SitesTest, AFileThatIsNoSiteFileIsRefusedAndNothingIsImported) {

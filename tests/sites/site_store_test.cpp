@@ -66,8 +66,8 @@ TEST_F(SitesTest, AReadIsFiledUnderItsSiteAndTheNextReadOfThatPanelIsMatchedById
   EXPECT_EQ(store.Panels(shop.id).size(), 1u);
 
   // A write is filed, but changes no panel; the same snapshot twice is one.
-  const TSnapshotRecord written = store.FileSnapshot(PanelFile("654321", "+1", "+2"), "written", shop.id, "2026-12-09 10:00:00");
-  store.FileSnapshot(PanelFile("654321", "+1", "+2"), "written", shop.id, "2026-12-09 10:00:00");
+  const TSnapshotRecord written = store.FileSnapshot(PanelFile("654321", "+1", "+2"), "written", shop.id, "2026-12-09T10:00:00.000Z");
+  store.FileSnapshot(PanelFile("654321", "+1", "+2"), "written", shop.id, "2026-12-09T10:00:00.000Z");
   EXPECT_EQ(store.Panels(shop.id)[0].identity.serverPhone, "+79005550001");
   const auto list = store.Snapshots(shop.id);
   EXPECT_EQ(list.size(), 3u);
@@ -113,7 +113,7 @@ TEST_F(SitesTest, ADamagedForeignOrNewerFileIsToldAndLeftByteForByte) {
     TSiteStore store(damaged);
     ADD_FAILURE() << "a damaged file opened";
   } catch (const SitesError& e) {
-    EXPECT_NE(std::string(e.what()).find("повреждён"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("не изменён"), std::string::npos) << e.what();
   }
   EXPECT_EQ(Slurp(damaged), before);
 
@@ -148,7 +148,7 @@ TEST_F(SitesTest, AFirstSchemaDatabaseIsMigratedWithEverythingKept) {
   const std::string path = Path(u8"v1.db");
   {
     TDatabase db(path, TDatabase::Mode::OpenOrCreate);
-    CreateVersion1(db);
+    CreateVersion(db, 1);
     db.Exec("INSERT INTO sites(uid, name, created, changed, search) VALUES('u1', 'Склад', '2025-01-01 00:00:00', "
             "'2025-01-01 00:00:00', 'склад')");
     db.Exec("INSERT INTO snapshots(site_id, hash, content, kind, taken) VALUES(1, 'h', 'x', 'read', '2025-01-01')");

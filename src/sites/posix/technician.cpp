@@ -14,3 +14,15 @@ std::string TechnicianName() {
 }
 
 }  // namespace zarvex::sites
+
+#include "sites/field_changes.h"
+
+namespace zarvex::sites {
+
+std::string LaptopName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return {};
+  return name;
+}
+
+}  // namespace zarvex::sites

@@ -14,3 +14,16 @@ std::string TechnicianName() {
 }
 
 }  // namespace zarvex::sites
+
+#include "sites/field_changes.h"
+
+namespace zarvex::sites {
+
+std::string LaptopName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!GetComputerNameW(name, &size)) return {};
+  return windows::Utf8(name);
+}
+
+}  // namespace zarvex::sites
