@@ -3,8 +3,10 @@
 # each (default 30), built with clang, ASan and UBSan:
 #   bash scripts/fuzz.sh [seconds]
 # The committed seed corpus is copied, so the tree stays as it is; what the
-# fuzzers find goes to build-fuzz/corpus. A crash stops the run with its
-# input saved as build-fuzz/crash-<target>-*, and the script fails.
+# fuzzers find goes to build-fuzz/corpus. A crash, an input that runs past
+# 10 s or one that takes more than 2 GB stops the run with the input saved
+# as build-fuzz/crash-<target>-* (timeout-*, oom-*), and the script fails.
+#   ZARVEX_FUZZ_RUNS  a number of executions per target instead of a time
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
@@ -21,10 +23,11 @@ for dir in fuzz/*/; do
   mkdir -p "$corpus"
   cp -n "$dir"corpus/* "$corpus"/ 2>/dev/null || true
   log=build-fuzz/fuzz-$target.log
-  if ! ./build-fuzz/fuzz/fuzz_"$target" "$corpus" -max_total_time="$seconds" -print_final_stats=1 \
-      -artifact_prefix=build-fuzz/crash-"$target"- -rss_limit_mb=4096 >"$log" 2>&1; then
+  if [ -n "${ZARVEX_FUZZ_RUNS:-}" ]; then limit=(-runs="$ZARVEX_FUZZ_RUNS"); else limit=(-max_total_time="$seconds"); fi
+  if ! ./build-fuzz/fuzz/fuzz_"$target" "$corpus" "${limit[@]}" -print_final_stats=1 \
+      -artifact_prefix=build-fuzz/crash-"$target"- -rss_limit_mb=2048 -timeout=10 >"$log" 2>&1; then
     echo "fuzz_$target FAILED, see $log:"
-    grep -E "ERROR|SUMMARY|Test unit written" "$log" || tail -20 "$log"
+    grep -E "ERROR|SUMMARY|Test unit written|ALARM|out-of-memory" "$log" || tail -20 "$log"
     status=1
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)

@@ -93,6 +93,7 @@ TImportReport ImportSites(TSiteStore& store, const std::string& file, const TSto
   const std::string now = NowUtc();
   // Read whole before the database is touched: the stranger's file cannot
   // hold the write lock for as long as it likes.
+  if (stop.Now()) throw SitesInterrupted("Импорт прерван; база объектов не изменена");
   TStopWhen reading = stop;
   reading.deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
   THandover handed = ReadHandover(file, reading, now);
@@ -146,6 +147,7 @@ TImportReport ImportSites(TSiteStore& store, const std::string& file, const TSto
       }
     }
   }
+  db.CheckStop();
   t.Commit();
   return report;
 }

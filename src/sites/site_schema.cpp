@@ -221,6 +221,7 @@ void CreateOrMigrate(TDatabase& db, int currentVersion) {
   if (version < 2) db.Exec(kTo2);
   if (version < 3) MigrateTo3(db);
   db.Exec("PRAGMA user_version = " + std::to_string(currentVersion));
+  db.CheckStop();
   t.Commit();
 }
 

@@ -219,7 +219,12 @@ struct TSiteStore::Impl {
     const std::string wanted = folder == TFolderKind::Local ? "wal" : "delete";
     if (version < kSchemaVersion) {
       if (version > 0) {
-        const std::string check = db->QuickCheck();
+        std::string check;
+        try {
+          check = db->QuickCheck();
+        } catch (const SitesDamaged& e) {
+          check = e.what();
+        }
         if (check != "ok") {
           db.reset();
           Damaged(check);
@@ -379,7 +384,12 @@ void TSiteStore::BeforeWrite() {
                         " открыта только для чтения (нет права записи): ничего не изменено.");
   }
   if (impl_->checked) return;
-  const std::string check = db.QuickCheck();
+  std::string check;
+  try {
+    check = db.QuickCheck();
+  } catch (const SitesDamaged& e) {
+    impl_->Damaged(e.what());
+  }
   if (check != "ok") impl_->Damaged(check);
   impl_->checked = true;
   if (!impl_->pendingJournal.empty()) {

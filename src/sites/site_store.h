@@ -12,17 +12,6 @@
 
 namespace zarvex::sites {
 
-// The database's file is damaged; `backup` is the newest healthy rolling
-// copy, empty when there is none.
-class SitesDamaged : public SitesError {
- public:
-  SitesDamaged(const std::string& what, std::string backup) : SitesError(what), backup_(std::move(backup)) {}
-  const std::string& Backup() const { return backup_; }
-
- private:
-  std::string backup_;
-};
-
 // The site was changed by another program since it was read.
 class SitesChangedMeanwhile : public SitesError {
  public:

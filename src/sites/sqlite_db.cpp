@@ -68,6 +68,10 @@ int TDatabase::BusyHandler(void* self, int count) {
 
 int TDatabase::ProgressHandler(void* self) { return static_cast<TDatabase*>(self)->stop_.Now() ? 1 : 0; }
 
+void TDatabase::CheckStop() const {
+  if (stop_.Now()) throw SitesInterrupted("Работа с базой объектов прервана; начатое отменено (" + path_ + ")");
+}
+
 void TDatabase::SetBusyWait(std::chrono::milliseconds wait) { busyWait_ = wait; }
 
 void TDatabase::Fail(const std::string& what) const {
@@ -83,7 +87,7 @@ void TDatabase::Fail(const std::string& what) const {
     throw SitesReadOnly("База объектов " + path_ + " открыта только для чтения (нет права записи); ничего не изменено");
   }
   if ((code & 0xFF) == SQLITE_CORRUPT || (code & 0xFF) == SQLITE_NOTADB) {
-    throw SitesError("База объектов " + path_ + " повреждена; ничего не изменено (" + sqlite3_errmsg(db_) + ")");
+    throw SitesDamaged("База объектов " + path_ + " повреждена; ничего не изменено (" + sqlite3_errmsg(db_) + ")", {});
   }
   if ((code & 0xFF) == SQLITE_FULL) {
     throw SitesError(what + " (" + path_ + "): диск заполнен; ничего не изменено");

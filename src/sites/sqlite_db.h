@@ -31,6 +31,17 @@ class SitesReadOnly : public SitesError {
   using SitesError::SitesError;
 };
 
+// The database's file is damaged; `backup` is the newest healthy rolling
+// copy, empty when there is none (or not looked for).
+class SitesDamaged : public SitesError {
+ public:
+  SitesDamaged(const std::string& what, std::string backup) : SitesError(what), backup_(std::move(backup)) {}
+  const std::string& Backup() const { return backup_; }
+
+ private:
+  std::string backup_;
+};
+
 class TStatement;
 
 // When a long piece of work must end: a flag a signal handler sets, and a
@@ -76,6 +87,9 @@ class TDatabase {
   // How long a write waits for another program's; stoppable all along.
   void SetBusyWait(std::chrono::milliseconds wait);
   void SetStop(const TStopWhen& stop) { stop_ = stop; }
+  // Throws SitesInterrupted when the stop says so; for work too short for
+  // SQLite's own check to come round.
+  void CheckStop() const;
   const TStopWhen& Stop() const { return stop_; }
   // For a file from elsewhere: no writes to the schema, no functions the
   // schema names, texts and blobs no longer than `maxLength` bytes.

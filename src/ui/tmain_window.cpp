@@ -19,7 +19,9 @@
 #include "text/panel_text.h"
 #include "ui/compare_dialog.h"
 #include "settings/settings_format.h"
+#include "sites/database_path.h"
 #include "sites/history_import.h"
+#include "sites/rolling_backups.h"
 #include "ui/filing_prompt.h"
 #include "ui/history_dialog.h"
 #include "ui/sites_dialog.h"
@@ -40,13 +42,18 @@ TMainWindow::TMainWindow(TForm1& form, QString historyDirectory) : form_(form) {
   setWindowTitle(form_.windowTitle());
   setWindowIcon(form_.windowIcon());
   setFont(form_.font());
+  // The database where zarvex-cli looks for it (on Windows the local, not
+  // the roaming, AppData); one beside a history folder given.
+  QString sitesPath;
   if (historyDirectory.isEmpty()) {
     historyDirectory =
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/history");
+    sitesPath = QString::fromStdString(sites::DefaultDatabasePath());
+  } else {
+    sitesPath = QDir::cleanPath(historyDirectory + QStringLiteral("/../sites.db"));
   }
   history_ = std::make_unique<report::ConfigHistory>(historyDirectory.toStdString());
-  // Beside the history: "Zarvex Settings/sites.db" in the user's data folder.
-  OpenSites(QDir::cleanPath(historyDirectory + QStringLiteral("/../sites.db")));
+  OpenSites(sitesPath);
   setCentralWidget(&form_);  // resets the form's own window flags: it is the client area now
   BuildMenus();
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -292,14 +299,26 @@ void TMainWindow::FactoryValues() {
 }
 
 void TMainWindow::OpenSites(const QString& path) {
+  sitesPath_ = path;
+  sitesBackup_.clear();
   try {
     sites_ = std::make_unique<sites::TSiteStore>(path.toStdString());
     sites::ImportHistoryOnce(*sites_, *history_);
+  } catch (const sites::SitesDamaged& e) {
+    SitesDamaged(QString::fromStdString(e.what()), e.Backup());
   } catch (const std::exception& e) {
     // The program goes on without sites; «Объекты» says why.
     sites_.reset();
     sitesProblem_ = QString::fromStdString(e.what());
   }
+}
+
+void TMainWindow::SitesDamaged(const QString& problem, const std::string& backup) {
+  // The prompt holds the store: it goes first.
+  if (filingPrompt_) delete filingPrompt_.data();
+  sites_.reset();
+  sitesProblem_ = problem;
+  sitesBackup_ = QString::fromStdString(backup.empty() ? sites::NewestHealthyBackup(sitesPath_.toStdString()) : backup);
 }
 
 void TMainWindow::FileInSites(const char* kind, const TCFG& cfg) { FileInSites(kind, cfg, currentSite_); }
@@ -324,9 +343,12 @@ void TMainWindow::FileInSites(const char* kind, const TCFG& cfg, std::optional<i
     if (sites_->Sites().empty()) return;
     proposed = sites_->Match(identity);
   } catch (const std::exception& e) {
-    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                QStringLiteral("Не удалось записать снимок в базу объектов: ") +
-                                    QString::fromStdString(e.what()),
+    QString text = QStringLiteral("Не удалось записать снимок в базу объектов: ") + QString::fromStdString(e.what());
+    if (const auto* damaged = dynamic_cast<const sites::SitesDamaged*>(&e)) {
+      SitesDamaged(QString::fromStdString(damaged->what()), damaged->Backup());
+      if (!sitesBackup_.isEmpty()) text += QStringLiteral("\n\n«Объекты» предложит восстановить её последнюю целую копию.");
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), text,
                                 QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("SitesFailure"));
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -351,7 +373,25 @@ void TMainWindow::FileInSites(const char* kind, const TCFG& cfg, std::optional<i
   prompt->show();
 }
 
+bool TMainWindow::OfferSitesBackup() {
+  if (sites_ || sitesBackup_.isEmpty()) return false;
+  const QString question =
+      sitesProblem_ + QStringLiteral("\n\nВосстановить базу объектов из последней целой копии (%1)? "
+                                     "Повреждённый файл останется рядом под другим именем.")
+                          .arg(QDir::toNativeSeparators(sitesBackup_));
+  if (!form_.Modal().AskYesNo(this, question)) return false;
+  try {
+    sites::RestoreFromBackup(sitesPath_.toStdString(), sitesBackup_.toStdString());
+  } catch (const std::exception& e) {
+    form_.Modal().ShowMessage(this, QString::fromStdString(e.what()));
+    return false;
+  }
+  OpenSites(sitesPath_);
+  return sites_ != nullptr;
+}
+
 void TMainWindow::ShowSites() {
+  if (!sites_ && !sitesBackup_.isEmpty()) OfferSitesBackup();
   if (!sites_) {
     QMessageBox::warning(this, QStringLiteral("Объекты"), sitesProblem_);
     return;

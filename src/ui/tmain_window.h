@@ -43,6 +43,9 @@ class TMainWindow : public QMainWindow {
   // The site database; null when its file could not be used, and then why.
   sites::TSiteStore* Sites() const { return sites_.get(); }
   const QString& SitesProblem() const { return sitesProblem_; }
+  // A damaged database: asks to put its newest healthy copy back, and
+  // opens it when the installer agrees. False when nothing was restored.
+  bool OfferSitesBackup();
   // The site the last read was filed under, this run.
   std::optional<int64_t> CurrentSite() const { return currentSite_; }
 
@@ -66,6 +69,9 @@ class TMainWindow : public QMainWindow {
                         const QKeySequence& shortcut);
   void StoreSnapshot(report::Snapshot::Kind kind, const TCFG& cfg);
   void OpenSites(const QString& path);
+  // The database turned out damaged: the program goes on without it, and
+  // «Объекты» offers its newest healthy copy.
+  void SitesDamaged(const QString& problem, const std::string& backup);
   // Files the snapshot in the site database: a read unfiled, then proposed
   // for its site; what follows it (write, verify, reset) under the site the
   // read went to.
@@ -86,7 +92,9 @@ class TMainWindow : public QMainWindow {
   std::vector<std::pair<QPushButton*, QAction*>> mirrored_;
   std::optional<std::pair<TCFG, TCFG>> lastVerify_;
   std::unique_ptr<sites::TSiteStore> sites_;
+  QString sitesPath_;
   QString sitesProblem_;
+  QString sitesBackup_;  // the newest healthy copy of a damaged database
   std::optional<int64_t> currentSite_;
   // A write clicked and not yet ended: what it sends, and the site then.
   std::optional<std::pair<TCFG, std::optional<int64_t>>> pendingWrite_;

@@ -2,7 +2,8 @@
 // simulated panel: nothing is asked until a site exists; then a read is
 // proposed for the site whose panel matches, and what follows the read is
 // filed with it; «Объекты» searches as the installer types and loads a
-// snapshot back; a damaged database is told and the window goes on.
+// snapshot back; a damaged database is told, the window goes on, and its
+// newest healthy copy is offered.
 
 #include <QComboBox>
 #include <QFile>
@@ -14,8 +15,10 @@
 #include <QTest>
 #include <memory>
 
+#include "../ui/scripted_modal_ui.h"
 #include "demo/session_wait.h"
 #include "settings/settings_format.h"
+#include "sites/rolling_backups.h"
 #include "ui/filing_prompt.h"
 #include "ui/sites_dialog.h"
 #include "ui/tmain_window.h"
@@ -51,6 +54,8 @@ class SitesWindowTest : public QObject, testing::WindowStack {
     Stop();
     QDir(History()).removeRecursively();
     for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(dir.filePath(QStringLiteral("sites.db") + suffix));
+    QDir(dir.filePath(QStringLiteral("sites.db.backups"))).removeRecursively();
+    for (const QString& kept : QDir(dir.path()).entryList({QStringLiteral("sites.db.damaged-*")})) QFile::remove(dir.filePath(kept));
   }
 
   void aReadIsProposedForTheSiteWhosePanelMatchesAndWhatFollowsItIsFiledThere() {
@@ -169,7 +174,39 @@ class SitesWindowTest : public QObject, testing::WindowStack {
     QCOMPARE(file.readAll(), garbage);
   }
 
+  void aDatabaseFoundDamagedAtItsFirstWriteIsPutBackFromItsCopyWhenTheInstallerAgrees() {
+    const std::string path = dir.filePath(QStringLiteral("sites.db")).toStdString();
+    window->Sites()->CreateSite({0, "", "Банк"});  // the day's copy is taken before this
+    for (int i = 0; i < 300; ++i) window->Sites()->CreateSite({0, "", "Объект " + std::to_string(i)});
+    window.reset();
+    // Yesterday's copy held the bank; today a page of the file is gone.
+    for (const std::string& old : sites::Backups(path)) QFile::remove(QString::fromStdString(old));
+    {
+      sites::TSiteStore store(path);
+      store.CreateSite({0, "", "Склад"});
+    }
+    {
+      QFile file(QString::fromStdString(path));
+      QVERIFY(file.open(QIODevice::ReadWrite));
+      QVERIFY(file.seek(4096 * 5));
+      file.write(QByteArray(4096, '\x55'));
+    }
+    form->SetModalUi(modal);
+    window = std::make_unique<TMainWindow>(*form, History());
+    Read();  // filing finds it damaged: told, never written
+    QVERIFY(!window->Sites());
+    QVERIFY(window->SitesProblem().contains(QStringLiteral("поврежден")));
+    QVERIFY(!window->OfferSitesBackup());  // «Нет»: nothing changes
+    QCOMPARE(modal.questions.size(), 1);
+    modal.nextAnswers.enqueue(true);
+    QVERIFY(window->OfferSitesBackup());
+    QCOMPARE(window->Sites()->SitesNamed("Банк").size(), size_t{1});
+    const QStringList kept = QDir(dir.path()).entryList({QStringLiteral("sites.db.damaged-*")});
+    QCOMPARE(kept.size(), 1);
+  }
+
  private:
+  testing::ScriptedModalUi modal;
   std::unique_ptr<TMainWindow> window;
 };
 
