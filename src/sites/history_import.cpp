@@ -27,13 +27,15 @@ std::string TimeText(std::time_t when) { return UtcText(static_cast<int64_t>(whe
 
 }  // namespace
 
-int ImportHistoryOnce(TSiteStore& store, const report::ConfigHistory& history, int* unreadable) {
+int ImportHistoryOnce(TSiteStore& store, const report::ConfigHistory& history, int* unreadable,
+                      std::time_t before) {
   if (unreadable) *unreadable = 0;
   if (!store.Meta(kHistoryTaken).empty() || store.ReadOnly()) return 0;
   store.BeforeWrite();
   TTransaction t(store.Database());
   int taken = 0;
   for (const report::Snapshot& s : history.List()) {
+    if (before != 0 && s.time >= before) continue;
     TSnapshotRecord r;
     try {
       r.content = ReadWholeFile(s.path, kMaxSettingsFileSize);

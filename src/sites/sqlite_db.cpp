@@ -80,7 +80,7 @@ void TDatabase::Fail(const std::string& what) const {
     throw SitesInterrupted("Работа с базой объектов прервана; начатое отменено (" + path_ + ")");
   }
   if ((code & 0xFF) == SQLITE_BUSY) {
-    throw SitesError("База объектов занята другой программой дольше, чем программа ждёт (" + path_ +
+    throw SitesBusy("База объектов занята другой программой дольше, чем программа ждёт (" + path_ +
                      "); ничего не изменено, повторите позже");
   }
   if ((code & 0xFF) == SQLITE_READONLY) {

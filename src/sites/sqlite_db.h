@@ -25,6 +25,13 @@ class SitesInterrupted : public SitesError {
   using SitesError::SitesError;
 };
 
+// Another program held the database longer than this one waits; nothing
+// was changed, and the same work may simply be tried again.
+class SitesBusy : public SitesError {
+ public:
+  using SitesError::SitesError;
+};
+
 // A write was asked of a database this program may only read.
 class SitesReadOnly : public SitesError {
  public:

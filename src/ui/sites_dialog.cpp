@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -156,6 +157,9 @@ TSitesDialog::TSitesDialog(TMainWindow& main, sites::TSiteStore& store)
 
   connect(search_, &QLineEdit::textChanged, this, &TSitesDialog::Refresh);
   connect(list_, &QListWidget::currentRowChanged, this, &TSitesDialog::ShowSelected);
+  connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+    if (value >= list_->verticalScrollBar()->maximum() - 2) FetchMore();
+  });
   connect(add, &QPushButton::clicked, this, &TSitesDialog::NewSite);
   connect(save_, &QPushButton::clicked, this, &TSitesDialog::SaveSite);
   connect(load, &QPushButton::clicked, this, &TSitesDialog::LoadSnapshot);
@@ -179,10 +183,10 @@ bool TSitesDialog::Try(const std::function<void()>& action) {
 
 void TSitesDialog::Refresh() {
   const std::optional<int64_t> keep = shown_;
-  std::vector<sites::TSite> found;
-  if (!Try([&] { found = store_.Find(S(search_->text())); })) return;
   QSignalBlocker quiet(list_);
   list_->clear();
+  fetched_ = 0;
+  more_ = true;
   int select = -1;
   if (search_->text().trimmed().isEmpty()) {
     auto* unfiled = new QListWidgetItem(QStringLiteral("Без объекта"));
@@ -190,6 +194,29 @@ void TSitesDialog::Refresh() {
     list_->addItem(unfiled);
     if (!keep) select = 0;
   }
+  const auto rowOf = [&](int64_t id) {
+    for (int row = list_->count() - 1; row >= 0; --row) {
+      if (list_->item(row)->data(Qt::UserRole).toLongLong() == id) return row;
+    }
+    return -1;
+  };
+  // The site on the page stays chosen, however far down the list it is.
+  while (FetchMore() && keep && rowOf(*keep) < 0) {
+  }
+  if (keep) select = rowOf(*keep);
+  if (select < 0 && list_->count() > 0) select = 0;
+  list_->setCurrentRow(select);
+  ShowSelected();
+}
+
+bool TSitesDialog::FetchMore() {
+  if (!more_) return false;
+  std::vector<sites::TSite> found;
+  if (!Try([&] { found = store_.Find(S(search_->text()), kSitePage, fetched_); })) {
+    more_ = false;
+    return false;
+  }
+  QSignalBlocker quiet(list_);
   for (const sites::TSite& site : found) {
     QString text = Q(site.name);
     if (!site.address.empty()) text += QStringLiteral(" — ") + Q(site.address);
@@ -197,11 +224,10 @@ void TSitesDialog::Refresh() {
     item->setToolTip(text);
     item->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(site.id));
     list_->addItem(item);
-    if (keep && *keep == site.id) select = list_->count() - 1;
   }
-  if (select < 0 && list_->count() > 0) select = 0;
-  list_->setCurrentRow(select);
-  ShowSelected();
+  fetched_ += static_cast<int>(found.size());
+  more_ = static_cast<int>(found.size()) == kSitePage;
+  return !found.empty();
 }
 
 void TSitesDialog::ShowSelected() {

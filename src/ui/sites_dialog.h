@@ -29,6 +29,8 @@ class TSitesDialog : public QDialog {
  public:
   TSitesDialog(TMainWindow& main, sites::TSiteStore& store);
   QLineEdit* Search() const { return search_; }
+  // Sites come in pages of kSitePage as the list is scrolled down.
+  static constexpr int kSitePage = 200;
   QListWidget* SiteList() const { return list_; }
   QTableWidget* SnapshotTable() const { return snapshots_; }
   QTableWidget* PanelTable() const { return panels_; }
@@ -50,12 +52,16 @@ class TSitesDialog : public QDialog {
   std::optional<sites::TSnapshotRecord> SelectedSnapshot();
   bool Try(const std::function<void()>& action);
   void ShowConflicts(const std::vector<sites::TSiteConflict>& conflicts);
+  // The next page of the search's sites, as the list scrolls to its end.
+  bool FetchMore();
 
   TMainWindow& main_;
   sites::TSiteStore& store_;
   std::optional<int64_t> shown_;
   std::string shownChanged_;
   std::vector<sites::TSnapshotRecord> shownSnapshots_;
+  int fetched_ = 0;     // sites of the search in the list so far
+  bool more_ = false;   // and whether more may follow
   QLineEdit* search_ = nullptr;
   QListWidget* list_ = nullptr;
   QLineEdit* name_ = nullptr;

@@ -22,6 +22,7 @@
 #include "sites/database_path.h"
 #include "sites/history_import.h"
 #include "sites/rolling_backups.h"
+#include "sites/utc_time.h"
 #include "ui/filing_prompt.h"
 #include "ui/history_dialog.h"
 #include "ui/sites_dialog.h"
@@ -53,6 +54,10 @@ TMainWindow::TMainWindow(TForm1& form, QString historyDirectory) : form_(form) {
     sitesPath = QDir::cleanPath(historyDirectory + QStringLiteral("/../sites.db"));
   }
   history_ = std::make_unique<report::ConfigHistory>(historyDirectory.toStdString());
+  started_ = std::time(nullptr);
+  sitesRetry_.setSingleShot(true);
+  sitesRetry_.setInterval(1000);
+  connect(&sitesRetry_, &QTimer::timeout, this, &TMainWindow::RetrySites);
   OpenSites(sitesPath);
   setCentralWidget(&form_);  // resets the form's own window flags: it is the client area now
   BuildMenus();
@@ -301,9 +306,19 @@ void TMainWindow::FactoryValues() {
 void TMainWindow::OpenSites(const QString& path) {
   sitesPath_ = path;
   sitesBackup_.clear();
+  sitesWaiting_ = false;
+  sites::TStoreOptions options;
+  // Short enough not to be seen; a longer hold is waited out by the timer.
+  options.busyWait = std::chrono::milliseconds(100);
   try {
-    sites_ = std::make_unique<sites::TSiteStore>(path.toStdString());
-    sites::ImportHistoryOnce(*sites_, *history_);
+    sites_ = std::make_unique<sites::TSiteStore>(path.toStdString(), options);
+    // What this run saved meanwhile is filed on its own.
+    sites::ImportHistoryOnce(*sites_, *history_, nullptr, started_);
+  } catch (const sites::SitesBusy& e) {
+    sites_.reset();
+    sitesWaiting_ = true;
+    sitesProblem_ = QString::fromStdString(e.what());
+    sitesRetry_.start();
   } catch (const sites::SitesDamaged& e) {
     SitesDamaged(QString::fromStdString(e.what()), e.Backup());
   } catch (const std::exception& e) {
@@ -324,24 +339,52 @@ void TMainWindow::SitesDamaged(const QString& problem, const std::string& backup
 void TMainWindow::FileInSites(const char* kind, const TCFG& cfg) { FileInSites(kind, cfg, currentSite_); }
 
 void TMainWindow::FileInSites(const char* kind, const TCFG& cfg, std::optional<int64_t> site) {
-  if (!sites_ || sites_->ReadOnly()) return;
-  const bool read = std::string(kind) == "read";
+  if (!sites_ && !sitesWaiting_) return;
+  if (sites_ && sites_->ReadOnly()) return;
+  if (std::string(kind) == "read") {
+    // A read starts over: what follows it goes where it goes.
+    currentSite_.reset();
+    unfiledSinceRead_.clear();
+  }
+  TQueuedFiling filing{kind, cfg, site, sites::NowUtc()};
+  if (!queuedFilings_.empty() || !sites_ || !FileNow(filing)) {
+    queuedFilings_.push_back(std::move(filing));
+    sitesRetry_.start();
+  }
+}
+
+void TMainWindow::RetrySites() {
+  if (!sites_ && sitesWaiting_) OpenSites(sitesPath_);
+  if (!sites_) return;
+  while (!queuedFilings_.empty()) {
+    if (!FileNow(queuedFilings_.front())) {
+      sitesRetry_.start();
+      return;
+    }
+    queuedFilings_.pop_front();
+  }
+}
+
+bool TMainWindow::FileNow(const TQueuedFiling& filing) {
+  if (!sites_ || sites_->ReadOnly()) return true;  // nothing to file into
+  const bool read = filing.kind == "read";
+  const TCFG& cfg = filing.cfg;
   sites::TSnapshotRecord filed;
   std::optional<sites::TSite> proposed;
   const sites::TPanelIdentity identity = sites::IdentityOf(cfg);
   // Inside the transfer's slots: a database failure is told, never thrown on.
   try {
-    filed = sites_->FileSnapshot(FormatSettings(cfg), kind, read ? std::nullopt : site);
+    filed = sites_->FileSnapshot(FormatSettings(cfg), filing.kind, read ? std::nullopt : filing.site, filing.taken);
     if (!read) {
       // Made while the filing prompt is open: it goes where the read goes.
-      if (!site) unfiledSinceRead_.push_back(filed.id);
-      return;
+      if (!filing.site) unfiledSinceRead_.push_back(filed.id);
+      return true;
     }
-    currentSite_.reset();
-    unfiledSinceRead_.clear();
     // Until the installer has made a site, filing asks nothing.
-    if (sites_->Sites().empty()) return;
+    if (sites_->Sites().empty()) return true;
     proposed = sites_->Match(identity);
+  } catch (const sites::SitesBusy&) {
+    return false;
   } catch (const std::exception& e) {
     QString text = QStringLiteral("Не удалось записать снимок в базу объектов: ") + QString::fromStdString(e.what());
     if (const auto* damaged = dynamic_cast<const sites::SitesDamaged*>(&e)) {
@@ -354,10 +397,10 @@ void TMainWindow::FileInSites(const char* kind, const TCFG& cfg, std::optional<i
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
-    return;
+    return true;
   }
   const std::string key = identity.panelId + "|" + identity.serverPhone + "|" + identity.checkPhone;
-  if (!proposed && !askedUnmatched_.insert(key).second) return;
+  if (!proposed && !askedUnmatched_.insert(key).second) return true;
   if (filingPrompt_) filingPrompt_->close();
   auto* prompt = new TFilingPrompt(this, *sites_, filed, identity, proposed);
   connect(prompt, &TFilingPrompt::Filed, this, [this](int64_t siteId) {
@@ -371,6 +414,7 @@ void TMainWindow::FileInSites(const char* kind, const TCFG& cfg, std::optional<i
   });
   filingPrompt_ = prompt;
   prompt->show();
+  return true;
 }
 
 bool TMainWindow::OfferSitesBackup() {

@@ -2,6 +2,9 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
+#include <ctime>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <set>
@@ -43,6 +46,8 @@ class TMainWindow : public QMainWindow {
   // The site database; null when its file could not be used, and then why.
   sites::TSiteStore* Sites() const { return sites_.get(); }
   const QString& SitesProblem() const { return sitesProblem_; }
+  // Filings waiting for another program to let go of the database.
+  size_t QueuedFilings() const { return queuedFilings_.size(); }
   // A damaged database: asks to put its newest healthy copy back, and
   // opens it when the installer agrees. False when nothing was restored.
   bool OfferSitesBackup();
@@ -77,6 +82,17 @@ class TMainWindow : public QMainWindow {
   // read went to.
   void FileInSites(const char* kind, const TCFG& cfg);
   void FileInSites(const char* kind, const TCFG& cfg, std::optional<int64_t> site);
+  // A filing as it happened, kept to be tried again while another program
+  // holds the database: the window never waits on it.
+  struct TQueuedFiling {
+    std::string kind;
+    TCFG cfg;
+    std::optional<int64_t> site;
+    std::string taken;
+  };
+  // False when the database was busy and the filing must wait its turn.
+  bool FileNow(const TQueuedFiling& filing);
+  void RetrySites();
   // Verify after write: the read that follows the 56th acknowledgement, and
   // what it found.
   void TransferTextChanged(const QString& text);
@@ -95,6 +111,10 @@ class TMainWindow : public QMainWindow {
   QString sitesPath_;
   QString sitesProblem_;
   QString sitesBackup_;  // the newest healthy copy of a damaged database
+  bool sitesWaiting_ = false;  // another program held it at the opening
+  std::deque<TQueuedFiling> queuedFilings_;
+  QTimer sitesRetry_;
+  std::time_t started_ = 0;
   std::optional<int64_t> currentSite_;
   // A write clicked and not yet ended: what it sends, and the site then.
   std::optional<std::pair<TCFG, std::optional<int64_t>>> pendingWrite_;

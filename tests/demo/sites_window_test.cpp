@@ -19,6 +19,8 @@
 #include "demo/session_wait.h"
 #include "settings/settings_format.h"
 #include "sites/rolling_backups.h"
+#include "sites/sqlite_db.h"
+#include "sites/utc_time.h"
 #include "ui/filing_prompt.h"
 #include "ui/sites_dialog.h"
 #include "ui/tmain_window.h"
@@ -155,6 +157,57 @@ class SitesWindowTest : public QObject, testing::WindowStack {
     QCOMPARE(store.Site(garage.id)->customer, std::string("Ёлкин П. С."));
     dialog.Search()->clear();
     QCOMPARE(dialog.SiteList()->count(), 3);
+  }
+
+  void theSiteListShowsEverySiteFetchingMoreAsItIsScrolledAndKeepsTheOneOnThePage() {
+    sites::TSiteStore& store = *window->Sites();
+    const int count = 2 * TSitesDialog::kSitePage + 50;
+    std::optional<int64_t> last;
+    for (int i = 0; i < count; ++i) last = store.CreateSite({0, "", "Объект " + std::to_string(1000 + i)}).id;
+    TSitesDialog dialog(*window, store);
+    dialog.show();
+    QListWidget* list = dialog.SiteList();
+    QCOMPARE(list->count(), 1 + TSitesDialog::kSitePage);
+    for (int page = 0; page < 3; ++page) {
+      list->scrollToBottom();
+      QCoreApplication::processEvents();
+    }
+    QCOMPARE(list->count(), 1 + count);  // all of them, and no more
+    list->setCurrentRow(list->count() - 1);
+    QCOMPARE(dialog.Shown(), last);
+    dialog.Refresh();  // as after a save: the site far down stays chosen
+    QCOMPARE(dialog.Shown(), last);
+    QCOMPARE(list->currentItem()->text(), QStringLiteral("Объект %1").arg(1000 + count - 1));
+  }
+
+  void whileAnotherProgramHoldsTheDatabaseTheWindowWaitsOnNothingAndFilesWhenItLetsGo() {
+    const std::string path = dir.filePath(QStringLiteral("sites.db")).toStdString();
+    window.reset();
+    QFile::remove(QString::fromStdString(path));
+    auto holder = std::make_unique<sites::TDatabase>(path, sites::TDatabase::Mode::OpenOrCreate);
+    holder->Exec("BEGIN IMMEDIATE");  // another program's long write, on a database not made yet
+    window = std::make_unique<TMainWindow>(*form, History());
+    QVERIFY(!window->Sites());  // not waited for: the window is up
+    QVERIFY(window->SitesProblem().contains(QStringLiteral("занята")));
+    Read();
+    QCOMPARE(window->QueuedFilings(), size_t{1});
+    holder->Exec("ROLLBACK");
+    QVERIFY(demo::WaitFor([&] { return window->Sites() && window->QueuedFilings() == 0; }, 5000));
+    QCOMPARE(window->Sites()->Unfiled().size(), size_t{1});
+
+    // Held again once it is open: the filing waits its turn, with its own time.
+    holder->Exec("BEGIN IMMEDIATE");
+    const std::string before = sites::NowUtc();
+    Read();
+    QCOMPARE(window->QueuedFilings(), size_t{1});
+    QTest::qWait(1500);
+    holder->Exec("ROLLBACK");
+    QVERIFY(demo::WaitFor([&] { return window->QueuedFilings() == 0; }, 5000));
+    const auto unfiled = window->Sites()->Unfiled();
+    QCOMPARE(unfiled.size(), size_t{2});
+    QVERIFY(unfiled[0].taken >= before);
+    QVERIFY(unfiled[0].taken < sites::NowUtc().substr(0, 19));  // not the time it got in
+    holder.reset();
   }
 
   void aDamagedDatabaseIsToldLeftAsItIsAndTheWindowGoesOnWithoutSites() {
