@@ -73,7 +73,7 @@ int main(int argc, char* argv[]) {
         cfg.ArmDelay = 1 + 10 * (k % 600);
         cfg.AccessPoint = "apn" + std::to_string(k);
         char taken[32];
-        std::snprintf(taken, sizeof taken, "2026-%02d-%02d %02d:%02d:00.000", 1 + k % 12, 1 + k % 28, k % 24, k % 60);
+        std::snprintf(taken, sizeof taken, "2026-%02d-%02dT%02d:%02d:00.000Z", 1 + k % 12, 1 + k % 28, k % 24, k % 60);
         store.FileSnapshot(zarvex::FormatSettings(cfg), k % 3 ? "read" : "written", site.id, taken);
       }
       t.Commit();
@@ -91,7 +91,7 @@ int main(int argc, char* argv[]) {
       for (size_t n = 1; n <= text.size(); ++n) {
         if ((static_cast<unsigned char>(text[n - 1]) & 0xC0) == 0x80 && n < text.size()) continue;  // mid-letter
         const auto start = Clock::now();
-        const auto found = store.Find(text.substr(0, n));
+        const auto found = store.Find(text.substr(0, n), 200);  // the list's first page
         keystrokes.push_back(Ms(Clock::now() - start));
         if (found.size() > 200) return 1;
       }

@@ -63,6 +63,13 @@ class SitesCommand {
       : words_(words), output_(output), json_(json), env_(env) {}
 
   int Run() {
+    const int code = RunCommand();
+    if (store_ && !store_->BackupProblem().empty()) env_.err << "Внимание: " << store_->BackupProblem() << "\n";
+    return code;
+  }
+
+ private:
+  int RunCommand() {
     if (words_.empty()) {
       return Usage("нужна команда: list, show, find, export, import, backup, resolve или restore");
     }
@@ -90,7 +97,6 @@ class SitesCommand {
     return Usage("неизвестная команда объектов или не те аргументы: " + sub);
   }
 
- private:
   int Usage(const std::string& why) {
     env_.err << "zarvex-cli: " << why << "\n";
     return kUsage;
@@ -277,6 +283,7 @@ bool FileUnderSite(const std::string& siteName, const TCFG& cfg, const std::stri
       env.err << "Объект «" << siteName << "» создан\n";
     }
     store->FileSnapshot(FormatSettings(cfg), kind, site->id);
+    if (!store->BackupProblem().empty()) env.err << "Внимание: " << store->BackupProblem() << "\n";
     return true;
   } catch (const sites::SitesError& e) {
     env.err << e.what() << "\nСнимок не подшит к объекту «" << siteName << "».\n";

@@ -157,6 +157,10 @@ struct TSiteStore::Impl {
   std::unique_ptr<TDatabase> db;
   std::string warning;
   bool checked = false;
+  // The day's copy and a journal change wait for a moment outside a
+  // caller's transaction: neither can be made inside one.
+  bool housekeepingDue = false;
+  std::string backupProblem;
 
   std::unique_ptr<TDatabase> Connect(TDatabase::Mode mode) {
     auto c = std::make_unique<TDatabase>(path, mode);
@@ -383,21 +387,35 @@ void TSiteStore::BeforeWrite() {
     throw SitesReadOnly("База объектов " + impl_->path +
                         " открыта только для чтения (нет права записи): ничего не изменено.");
   }
-  if (impl_->checked) return;
-  std::string check;
-  try {
-    check = db.QuickCheck();
-  } catch (const SitesDamaged& e) {
-    impl_->Damaged(e.what());
+  if (!impl_->checked) {
+    std::string check;
+    try {
+      check = db.QuickCheck();
+    } catch (const SitesDamaged& e) {
+      impl_->Damaged(e.what());
+    }
+    if (check != "ok") impl_->Damaged(check);
+    impl_->checked = true;
+    impl_->housekeepingDue = true;
   }
-  if (check != "ok") impl_->Damaged(check);
-  impl_->checked = true;
+  if (!impl_->housekeepingDue || db.InTransaction()) return;
+  impl_->housekeepingDue = false;
   if (!impl_->pendingJournal.empty()) {
     impl_->SetJournal(impl_->pendingJournal);
     impl_->pendingJournal.clear();
   }
-  KeepDailyBackup(db, impl_->path, impl_->options.dailyBackups);
+  try {
+    KeepDailyBackup(db, impl_->path, impl_->options.dailyBackups);
+  } catch (const SitesInterrupted&) {
+    throw;
+  } catch (const SitesError& e) {
+    // The copy is a safety net: a full disk or a long hold by another
+    // program must not cost the installer the filing itself.
+    impl_->backupProblem = e.what();
+  }
 }
+
+const std::string& TSiteStore::BackupProblem() const { return impl_->backupProblem; }
 
 TSite TSiteStore::CreateSite(TSite site) {
   if (site.name.empty()) throw SitesError("У объекта должно быть название");

@@ -126,6 +126,9 @@ class TSiteStore {
   // Before the first write of a run: the file is checked (SitesDamaged when
   // it is not whole) and the day's rolling copy made. Every write calls it.
   void BeforeWrite();
+  // Why today's rolling copy could not be made; empty when it was (or was
+  // not due). The write itself went on.
+  const std::string& BackupProblem() const;
 
  private:
   struct Impl;

@@ -74,6 +74,8 @@ void TDatabase::CheckStop() const {
 
 void TDatabase::SetBusyWait(std::chrono::milliseconds wait) { busyWait_ = wait; }
 
+bool TDatabase::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
 void TDatabase::Fail(const std::string& what) const {
   const int code = sqlite3_extended_errcode(db_);
   if (code == SQLITE_INTERRUPT || stop_.Now()) {

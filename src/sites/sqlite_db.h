@@ -98,6 +98,8 @@ class TDatabase {
   // SQLite's own check to come round.
   void CheckStop() const;
   const TStopWhen& Stop() const { return stop_; }
+  // Whether a transaction is open on this connection.
+  bool InTransaction() const;
   // For a file from elsewhere: no writes to the schema, no functions the
   // schema names, texts and blobs no longer than `maxLength` bytes.
   void Harden(int maxLength);

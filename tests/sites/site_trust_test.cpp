@@ -246,6 +246,27 @@ TEST_F(SitesTest, ADamagedDatabaseIsNeverWrittenAndItsNewestHealthyCopyCanBeRest
   EXPECT_EQ(restored.Sites().at(0).name, "Банк");
 }
 
+TEST_F(SitesTest, TheDaysCopyWaitsForTheCallersTransactionAndOneThatCannotBeMadeCostsNoFiling) {
+  const std::string path = Path(u8"sites.db");
+  {
+    TSiteStore store(path);
+    TTransaction t(store.Database());  // a caller's own transaction around the day's first write
+    store.CreateSite({0, "", "Банк"});
+    t.Commit();
+    EXPECT_TRUE(Backups(path).empty());
+    store.CreateSite({0, "", "Склад"});  // the next write outside it makes the copy
+    EXPECT_EQ(Backups(path).size(), 1u);
+    EXPECT_TRUE(store.BackupProblem().empty());
+  }
+  // Where the copies go is taken by a file: the copy fails, the filing not.
+  const std::string other = Path(u8"другая.db");
+  std::ofstream(fs::path(std::u8string(other.begin(), other.end())) += ".backups") << "not a folder";
+  TSiteStore store(other);
+  store.CreateSite({0, "", "Аптека"});
+  EXPECT_FALSE(store.BackupProblem().empty());
+  EXPECT_EQ(store.Sites().size(), 1u);
+}
+
 TEST_F(SitesTest, AnotherProgramsDatabaseWithACrashLeftJournalIsToldAndNotCheckpointed) {
   const std::string path = Path(u8"чужая.db");
   {
