@@ -9,7 +9,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libqt6svg6 libgl-dev
-  libudev-dev libsqlite3-dev
+  libudev-dev libsqlite3-dev libpq-dev
+  postgresql-15 postgresql-client-15 openssl
   libgtest-dev googletest
   xvfb xauth fonts-dejavu-core
   dpkg-dev file poppler-utils

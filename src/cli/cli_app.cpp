@@ -4,6 +4,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -13,6 +14,7 @@
 #include "cli/cli_output.h"
 #include "cli/panel_session.h"
 #include "cli/sites_command.h"
+#include "cli/team_command.h"
 #include "report/panel_compare.h"
 #include "report/settings_compare.h"
 #include "settings/settings_file.h"
@@ -74,6 +76,7 @@ Arguments Parse(const std::vector<std::string>& args) {
     else if (arg == "--all") a.all = true;
     else if (arg == "--allow-short") a.allowShort = true;
     else if (arg == "--help" || arg == "-h") a.help = true;
+    else if (a.command == "team" && arg.size() > 1 && arg[0] == '-') a.words.push_back(arg);  // its own options
     else if (arg.size() > 1 && arg[0] == '-') a.error = "Неизвестный параметр " + arg;
     else if (a.command.empty()) a.command = arg;
     else a.words.push_back(arg);
@@ -540,6 +543,7 @@ int Command::Run() {
   if (a_.command == "wireless") return Wireless();
   if (a_.command == "provision") return Provision();
   if (a_.command == "sites") return RunSitesCommand(a_.words, a_.output, a_.json, env_);
+  if (a_.command == "team") return RunTeamCommand(a_.words, a_.json, env_, env_.in ? *env_.in : std::cin);
   env_.err << (a_.command.empty() ? "zarvex-cli: нужна команда\n"
                                    : "zarvex-cli: неизвестная команда " + a_.command + "\n")
            << ProgramHelp();

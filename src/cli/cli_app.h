@@ -24,7 +24,9 @@ struct CliEnvironment {
   int64_t pairingWaitMs = 60000;
   int pollMs = 200;
   // The site database; empty: the user's own (sites::DefaultDatabasePath).
-  std::string sitesDatabase;
+  std::string sitesDatabase{};
+  // Where passwords are read from; null: the standard input.
+  std::istream* in = nullptr;
 };
 
 // zarvex-cli: the arguments after the program name; returns the exit code.

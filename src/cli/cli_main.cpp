@@ -18,7 +18,11 @@ int main(int argc, char* argv[]) {
     return zarvex::cli::kUsage;
   }
   const auto platform = zarvex::hid::MakeSystemHidPlatform();
-  zarvex::cli::CliEnvironment env{std::cout, std::cerr, console.ErrIsTerminal(), &interrupted};
-  env.errErasesLines = console.ErrErasesLines();
+  // Named: by position the flag once landed in a bool and Ctrl+C reached no command.
+  zarvex::cli::CliEnvironment env{.out = std::cout,
+                                  .err = std::cerr,
+                                  .errIsTerminal = console.ErrIsTerminal(),
+                                  .errErasesLines = console.ErrErasesLines(),
+                                  .interrupted = &interrupted};
   return zarvex::cli::RunCli(args, *platform, env);
 }

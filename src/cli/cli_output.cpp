@@ -9,28 +9,6 @@ namespace zarvex::cli {
 
 std::string Utf8(const Text& panelText) { return FromPanelText(panelText).toStdString(); }
 
-std::string JsonString(const std::string& s) {
-  std::string json = "\"";
-  for (const char c : s) {
-    switch (c) {
-      case '"': json += "\\\""; break;
-      case '\\': json += "\\\\"; break;
-      case '\n': json += "\\n"; break;
-      case '\r': json += "\\r"; break;
-      case '\t': json += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          json += escaped;
-        } else {
-          json += c;
-        }
-    }
-  }
-  return json + "\"";
-}
-
 namespace {
 std::string ValueText(const report::ShownValue& v) {
   return v.raw == v.shown ? v.shown : v.shown + " (" + v.raw + ")";

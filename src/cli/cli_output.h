@@ -3,6 +3,7 @@
 #include <string>
 
 #include "report/settings_compare.h"
+#include "settings/json_text.h"
 #include "settings/tcfg.h"
 
 namespace zarvex::cli {
@@ -10,7 +11,7 @@ namespace zarvex::cli {
 // Panel bytes (Windows-1251) as UTF-8 for the terminal.
 std::string Utf8(const Text& panelText);
 
-std::string JsonString(const std::string& utf8);
+using zarvex::JsonString;
 
 // The record page by page in the window's words: "label: value (code)".
 std::string SettingsTable(const TCFG& cfg);

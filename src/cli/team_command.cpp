@@ -1,0 +1,295 @@
+#include "cli/team_command.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "cli/cli_output.h"
+#include "cli/panel_session.h"
+#include "sites/database_path.h"
+#include "sites/site_store.h"
+#include "team/team_admin.h"
+#include "team/team_sync.h"
+
+namespace zarvex::cli {
+
+namespace {
+
+using team::TeamError;
+using team::TPgConnection;
+using team::TServerAddress;
+
+// A pgpass field: ':' and '\' are escaped.
+std::string PgpassField(const std::string& value) {
+  std::string out;
+  for (char c : value) {
+    if (c == ':' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+std::string PgpassPath() {
+  if (const char* file = std::getenv("PGPASSFILE"); file && *file) return file;
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : ".") + "/.pgpass";
+}
+
+// The password where libpq looks for it, readable by the user alone; the
+// line for the same server and user replaced.
+void KeepPassword(const TServerAddress& a, const std::string& password) {
+  const std::string path = PgpassPath();
+  const std::string key =
+      PgpassField(a.host) + ":" + PgpassField(a.port) + ":" + PgpassField(a.database) + ":" + PgpassField(a.user) + ":";
+  std::string kept;
+  {
+    std::ifstream old(path);
+    for (std::string line; std::getline(old, line);) {
+      if (line.rfind(key, 0) != 0) kept += line + "\n";
+    }
+  }
+  kept += key + PgpassField(password) + "\n";
+  const std::string partial = path + ".partial";
+  {
+    const mode_t before = umask(077);
+    std::ofstream out(partial, std::ios::trunc);
+    umask(before);
+    out << kept;
+    if (!out.flush()) throw TeamError("Не удалось записать " + partial);
+  }
+  chmod(partial.c_str(), 0600);
+  if (std::rename(partial.c_str(), path.c_str()) != 0) throw TeamError("Не удалось записать " + path);
+}
+
+class TeamCommand {
+ public:
+  TeamCommand(const std::vector<std::string>& words, bool json, const CliEnvironment& env, std::istream& in)
+      : json_(json), env_(env), in_(in) {
+    for (size_t i = 0; i < words.size(); ++i) {
+      const std::string& w = words[i];
+      if (w == "--codes" || w == "--password-stdin") {
+        flags_.push_back(w);
+      } else if (w.rfind("--", 0) == 0) {
+        const size_t eq = w.find('=');
+        if (eq != std::string::npos) options_[w.substr(0, eq)] = w.substr(eq + 1);
+        else if (i + 1 < words.size()) options_[w] = words[++i];
+        else options_[w] = "";
+      } else {
+        args_.push_back(w);
+      }
+    }
+  }
+
+  int Run() {
+    if (args_.empty()) return Usage("нужна команда: join, sync, status, log, init, add-technician, remove-technician или branches");
+    const std::string& sub = args_[0];
+    try {
+      if (sub == "join" && args_.size() == 2) return Join(args_[1]);
+      if (sub == "sync" && args_.size() == 1) return SyncNow();
+      if (sub == "status" && args_.size() == 1) return Status();
+      if (sub == "log" && args_.size() == 2) return Log(args_[1]);
+      if (sub == "init" && args_.size() == 2) return Init(args_[1]);
+      if (sub == "add-technician" && args_.size() == 2) return AddTechnician(args_[1]);
+      if (sub == "remove-technician" && args_.size() == 2) return RemoveTechnician(args_[1]);
+      if (sub == "branches" && args_.size() == 1) return BranchList();
+    } catch (const team::TeamUnreachable& e) {
+      env_.err << e.what() << "\nНичего не изменено; повторите, когда сервер будет доступен.\n";
+      return kNoAnswer;
+    } catch (const team::TeamForbidden& e) {
+      env_.err << e.what() << "\n";
+      return kNoAccess;
+    } catch (const TeamError& e) {
+      env_.err << e.what() << "\n";
+      return kPanelError;
+    } catch (const sites::SitesInterrupted& e) {
+      env_.err << e.what() << "\n";
+      return kInterrupted;
+    } catch (const sites::SitesError& e) {
+      env_.err << e.what() << "\n";
+      return kFileError;
+    }
+    return Usage("неизвестная команда team или не те аргументы: " + sub);
+  }
+
+ private:
+  int Usage(const std::string& why) {
+    env_.err << "zarvex-cli: " << why << "\n";
+    return kUsage;
+  }
+  bool Flag(const char* name) const {
+    for (const std::string& f : flags_) {
+      if (f == name) return true;
+    }
+    return false;
+  }
+  std::string Option(const char* name) const {
+    const auto it = options_.find(name);
+    return it == options_.end() ? std::string() : it->second;
+  }
+  std::string Password() {
+    std::string line;
+    std::getline(in_, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  }
+  std::unique_ptr<sites::TSiteStore> Store(bool readOnly) {
+    sites::TStoreOptions options;
+    options.stop.flag = env_.interrupted;
+    options.readOnly = readOnly;
+    return std::make_unique<sites::TSiteStore>(
+        env_.sitesDatabase.empty() ? sites::DefaultDatabasePath() : env_.sitesDatabase, options);
+  }
+  TServerAddress Joined(sites::TSiteStore& store) {
+    TServerAddress a = team::ServerAddress(store);
+    if (a.host.empty()) throw TeamError("Этот компьютер не подключён к серверу компании: zarvex-cli team join АДРЕС");
+    return a;
+  }
+  // The administrator's connection: --admin URL, else the joined one.
+  std::unique_ptr<TPgConnection> Admin() {
+    TServerAddress a;
+    if (const std::string url = Option("--admin"); !url.empty()) {
+      a = team::ParseServerUrl(url);
+    } else {
+      auto store = Store(true);
+      a = Joined(*store);
+    }
+    return std::make_unique<TPgConnection>(team::ConnInfo(a));
+  }
+
+  int Join(const std::string& url) {
+    TServerAddress a = team::ParseServerUrl(url);
+    if (const std::string ca = Option("--ca"); !ca.empty()) a.caFile = ca;
+    if (a.caFile.empty() && a.certFile.empty()) {
+      env_.err << "Без сертификата компании (--ca ФАЙЛ) сервер проверяется по сертификатам системы\n";
+    }
+    if (Flag("--password-stdin")) KeepPassword(a, Password());
+    TPgConnection server(team::ConnInfo(a));
+    const auto me = server.Query("SELECT login, branch, role FROM zarvex.whoami()");
+    if (me.empty()) throw team::TeamForbidden("Пользователь " + a.user + " не техник этой компании");
+    auto store = Store(false);
+    team::SaveServerAddress(*store, a);
+    env_.err << "Подключено к серверу компании " << a.host << ": " << *me[0][0] << ", филиал «" << *me[0][1]
+             << "», роль " << *me[0][2] << "\n";
+    return kOk;
+  }
+
+  int SyncNow() {
+    auto store = Store(false);
+    const TServerAddress a = Joined(*store);
+    TPgConnection server(team::ConnInfo(a));
+    const team::TSyncReport r = team::Sync(*store, server);
+    if (json_) {
+      env_.out << "{\"sent\": {\"sites\": " << r.sitesSent << ", \"changes\": " << r.changesSent
+               << ", \"snapshots\": " << r.snapshotsSent << "}, \"taken\": {\"sites\": " << r.sitesTaken
+               << ", \"changes\": " << r.changesTaken << ", \"snapshots\": " << r.snapshotsTaken << "}}\n";
+    } else {
+      env_.out << "Отправлено: объектов " << r.sitesSent << ", изменений " << r.changesSent << ", снимков "
+               << r.snapshotsSent << "; получено: объектов " << r.sitesTaken << ", изменений " << r.changesTaken
+               << ", снимков " << r.snapshotsTaken << "\n";
+    }
+    return kOk;
+  }
+
+  int Status() {
+    auto store = Store(true);
+    const TServerAddress a = team::ServerAddress(*store);
+    const team::TSyncStatus s = team::SyncStatus(*store);
+    std::string reachable = "не подключено";
+    bool ok = false;
+    if (!a.host.empty()) {
+      try {
+        TPgConnection server(team::ConnInfo(a, std::chrono::seconds(5)));
+        server.Query("SELECT 1 FROM zarvex.whoami()");
+        reachable = "доступен";
+        ok = true;
+      } catch (const TeamError& e) {
+        reachable = std::string("недоступен: ") + e.what();
+      }
+    }
+    if (json_) {
+      env_.out << "{\"server\": " << JsonString(a.host.empty() ? "" : a.host + ":" + a.port + "/" + a.database)
+               << ", \"reachable\": " << (ok ? "true" : "false") << ", \"last_sync\": " << JsonString(s.lastSync)
+               << ", \"changes_waiting\": " << s.changesWaiting << ", \"snapshots_waiting\": " << s.snapshotsWaiting
+               << ", \"last_problem\": " << JsonString(s.lastProblem) << "}\n";
+    } else {
+      env_.out << "Сервер: " << (a.host.empty() ? "—" : a.host + ":" + a.port + "/" + a.database + " (" + a.user + ")")
+               << ", " << reachable << "\nПоследняя синхронизация: " << (s.lastSync.empty() ? "не было" : s.lastSync)
+               << "\nЖдут отправки: изменений " << s.changesWaiting << ", снимков " << s.snapshotsWaiting << "\n";
+      if (!s.lastProblem.empty()) env_.out << "Последняя ошибка: " << s.lastProblem << "\n";
+    }
+    return kOk;
+  }
+
+  int Log(const std::string& name) {
+    auto store = Store(true);
+    const std::optional<sites::TSite> site = store->SiteByName(name);
+    if (!site) {
+      env_.err << "Объект не найден: " << name << "\n";
+      return 3;
+    }
+    TPgConnection server(team::ConnInfo(Joined(*store)));
+    const auto rows = server.Query(
+        "SELECT to_char(received AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), pushed_by, technician, laptop, "
+        "field, value FROM zarvex.site_log($1)",
+        {site->uid});
+    for (const auto& r : rows) {
+      env_.out << *r[0] << "\t" << *r[1] << "\t" << *r[2] << "@" << *r[3] << "\t" << *r[4] << "\t" << *r[5] << "\n";
+    }
+    return kOk;
+  }
+
+  int Init(const std::string& url) {
+    TPgConnection admin(team::ConnInfo(team::ParseServerUrl(url)));
+    const int before = team::InitTeamSchema(admin);
+    if (before == team::kTeamSchemaVersion) {
+      env_.err << "Схема базы компании уже версии " << before << "; ничего не изменено\n";
+    } else {
+      env_.err << "Схема базы компании " << (before == 0 ? "создана" : "обновлена") << " (версия "
+               << team::kTeamSchemaVersion << ")\n";
+    }
+    return kOk;
+  }
+
+  int AddTechnician(const std::string& login) {
+    const std::string branch = Option("--branch");
+    const std::string role = Option("--role").empty() ? "technician" : Option("--role");
+    if (branch.empty()) return Usage("нужен филиал: --branch ФИЛИАЛ");
+    if (!Flag("--password-stdin")) return Usage("пароль техника читается из стандартного ввода: --password-stdin");
+    const std::string password = Password();
+    auto admin = Admin();
+    team::AddTechnician(*admin, login, branch, team::RoleByName(role), password, Flag("--codes"));
+    env_.err << "Техник " << login << " добавлен: филиал «" << branch << "», роль " << role << "\n";
+    return kOk;
+  }
+
+  int RemoveTechnician(const std::string& login) {
+    auto admin = Admin();
+    team::RemoveTechnician(*admin, login);
+    env_.err << "Техник " << login << " больше не может подключаться; его изменения остаются в журнале\n";
+    return kOk;
+  }
+
+  int BranchList() {
+    auto admin = Admin();
+    for (const std::string& b : team::Branches(*admin)) env_.out << b << "\n";
+    return kOk;
+  }
+
+  bool json_;
+  const CliEnvironment& env_;
+  std::istream& in_;
+  std::vector<std::string> args_, flags_;
+  std::map<std::string, std::string> options_;
+};
+
+}  // namespace
+
+int RunTeamCommand(const std::vector<std::string>& words, bool json, const CliEnvironment& env, std::istream& in) {
+  return TeamCommand(words, json, env, in).Run();
+}
+
+}  // namespace zarvex::cli

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "team/pg_connection.h"
+
+namespace zarvex::team {
+
+// The newest schema of the company's database this program knows.
+inline constexpr int kTeamSchemaVersion = 1;
+
+// Creates or migrates the company's schema with an administrator's
+// connection, in one transaction under a lock, so running it twice or from
+// two places at once is harmless. Returns the version it found (0: none).
+// TeamError for a schema newer than this program knows.
+int InitTeamSchema(TPgConnection& admin);
+
+enum class TRole { Technician, Senior, Admin };
+const char* RoleName(TRole role);
+TRole RoleByName(const std::string& name);  // TeamError when unknown
+
+struct TTechnician {
+  std::string login, branch, role;
+  bool seesCodes = false;
+  bool active = true;
+};
+
+// A login role of their own inside the role's group, its password stored
+// as SCRAM-SHA-256 (hashed here); the branch is made when new. Seniors and
+// administrators see keypad codes, technicians only with `seesCodes`.
+void AddTechnician(TPgConnection& admin, const std::string& login, const std::string& branch, TRole role,
+                   const std::string& password, bool seesCodes);
+// The login can no longer connect; what it pushed stays in the record.
+void RemoveTechnician(TPgConnection& admin, const std::string& login);
+std::vector<std::string> Branches(TPgConnection& admin);
+std::vector<TTechnician> Technicians(TPgConnection& admin);
+
+}  // namespace zarvex::team

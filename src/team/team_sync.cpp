@@ -1,0 +1,326 @@
+#include "team/team_sync.h"
+
+#include <map>
+#include <set>
+
+#include "settings/json_text.h"
+#include "settings/settings_format.h"
+#include "sites/field_changes.h"
+#include "sites/sha256.h"
+#include "sites/utc_time.h"
+
+namespace zarvex::team {
+
+namespace {
+
+using sites::TDatabase;
+using sites::TFieldChange;
+using sites::TSiteStore;
+using sites::TSnapshotRecord;
+using sites::TStatement;
+
+constexpr int kBatch = 500;
+// The line of a settings file that holds the keypad codes (0-based).
+constexpr size_t kCodesLine = 2;
+
+// What the server has confirmed, kept beside the sites so that any order of
+// filing, refiling and syncing is sent exactly once it is confirmed.
+void EnsureLedger(TDatabase& db) {
+  db.Exec(
+      "CREATE TABLE IF NOT EXISTS team_sent_changes(change_id TEXT PRIMARY KEY) WITHOUT ROWID;"
+      "CREATE TABLE IF NOT EXISTS team_sent_snapshots(hash TEXT NOT NULL, taken TEXT NOT NULL, kind TEXT NOT NULL,"
+      " PRIMARY KEY(hash, taken, kind)) WITHOUT ROWID;"
+      "CREATE TABLE IF NOT EXISTS team_sent_sites(uid TEXT PRIMARY KEY) WITHOUT ROWID;");
+}
+
+bool HasLedger(TDatabase& db) {
+  TStatement s = db.Prepare("SELECT count(*) FROM sqlite_schema WHERE name = 'team_sent_changes'");
+  return s.Step() && s.Int(0) == 1;
+}
+
+std::string JsonArray(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (const std::string& item : items) out += (out.size() > 1 ? "," : "") + item;
+  return out + "]";
+}
+
+std::string Field(const char* name, const std::string& value, bool first = false) {
+  return std::string(first ? "" : ",") + "\"" + name + "\":" + JsonString(value);
+}
+
+std::vector<std::string> Parents(TDatabase& db, const std::string& changeId) {
+  TStatement s = db.Prepare("SELECT parent_id FROM site_change_parents WHERE change_id = ?1 ORDER BY parent_id");
+  s.Bind(1, changeId);
+  std::vector<std::string> parents;
+  while (s.Step()) parents.push_back(s.Text(0));
+  return parents;
+}
+
+std::vector<std::string> Split(const std::string& text, char by) {
+  std::vector<std::string> parts;
+  if (text.empty()) return parts;
+  size_t start = 0;
+  for (size_t at; (at = text.find(by, start)) != std::string::npos; start = at + 1) parts.push_back(text.substr(start, at - start));
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+// One batch of what waits, sent in one server transaction; marked as sent
+// here only once the server has committed it.
+int PushBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
+  TDatabase& db = store.Database();
+  std::vector<std::string> sitesJson, changesJson, snapshotsJson;
+  std::vector<std::string> siteUids, changeIds;
+  std::vector<std::array<std::string, 3>> snapshotKeys;
+  {
+    TStatement s = db.Prepare(
+        "SELECT uid, created, technician FROM sites WHERE uid NOT IN (SELECT uid FROM team_sent_sites) LIMIT ?1");
+    s.Bind(1, int64_t{kBatch});
+    while (s.Step()) {
+      siteUids.push_back(s.Text(0));
+      sitesJson.push_back("{" + Field("uid", s.Text(0), true) + Field("created", s.Text(1)) +
+                          Field("technician", s.Text(2)) + "}");
+    }
+  }
+  if (siteUids.empty()) {
+    TStatement s = db.Prepare(
+        "SELECT change_id, site_uid, field, value, made, technician, laptop FROM site_changes "
+        "WHERE change_id NOT IN (SELECT change_id FROM team_sent_changes) ORDER BY id LIMIT ?1");
+    s.Bind(1, int64_t{kBatch});
+    while (s.Step()) {
+      changeIds.push_back(s.Text(0));
+      std::vector<std::string> parents;
+      for (const std::string& p : Parents(db, s.Text(0))) parents.push_back(JsonString(p));
+      changesJson.push_back("{" + Field("change_id", s.Text(0), true) + Field("site_uid", s.Text(1)) +
+                            Field("field", s.Text(2)) + Field("value", s.Text(3)) + Field("made", s.Text(4)) +
+                            Field("technician", s.Text(5)) + Field("laptop", s.Text(6)) +
+                            ",\"parents\":" + JsonArray(parents) + "}");
+    }
+  }
+  if (siteUids.empty() && changeIds.empty()) {
+    // Filed snapshots only: one not filed yet belongs to no site to share.
+    TStatement s = db.Prepare(
+        "SELECT n.hash, n.taken, n.kind, s.uid, n.content, n.program_version, n.technician, n.model, n.firmware "
+        "FROM snapshots n JOIN sites s ON s.id = n.site_id WHERE NOT EXISTS (SELECT 1 FROM team_sent_snapshots t "
+        "WHERE t.hash = n.hash AND t.taken = n.taken AND t.kind = n.kind) ORDER BY n.id LIMIT ?1");
+    s.Bind(1, int64_t{kBatch / 5});
+    while (s.Step()) {
+      snapshotKeys.push_back({s.Text(0), s.Text(1), s.Text(2)});
+      std::string codes;
+      const std::string masked = WithoutCodes(s.Text(4), &codes);
+      snapshotsJson.push_back("{" + Field("hash", s.Text(0), true) + Field("taken", s.Text(1)) +
+                              Field("kind", s.Text(2)) + Field("site_uid", s.Text(3)) + Field("content", masked) +
+                              Field("codes", codes) + Field("program_version", s.Text(5)) +
+                              Field("technician", s.Text(6)) + Field("model", s.Text(7)) +
+                              ",\"firmware\":" + std::to_string(s.Int(8)) + "}");
+    }
+  }
+  const int rows = static_cast<int>(siteUids.size() + changeIds.size() + snapshotKeys.size());
+  if (rows == 0) return 0;
+  server.Query("SELECT zarvex.push($1::jsonb, $2::jsonb, $3::jsonb)",
+               {JsonArray(sitesJson), JsonArray(changesJson), JsonArray(snapshotsJson)});
+  // Committed there (a single statement is its own transaction): now here.
+  sites::TTransaction t(db);
+  for (const std::string& uid : siteUids) db.Prepare("INSERT OR IGNORE INTO team_sent_sites VALUES(?1)").Bind(1, uid).Run();
+  for (const std::string& id : changeIds)
+    db.Prepare("INSERT OR IGNORE INTO team_sent_changes VALUES(?1)").Bind(1, id).Run();
+  for (const auto& k : snapshotKeys)
+    db.Prepare("INSERT OR IGNORE INTO team_sent_snapshots VALUES(?1, ?2, ?3)").Bind(1, k[0]).Bind(2, k[1]).Bind(3, k[2]).Run();
+  t.Commit();
+  report.sitesSent += static_cast<int>(siteUids.size());
+  report.changesSent += static_cast<int>(changeIds.size());
+  report.snapshotsSent += static_cast<int>(snapshotKeys.size());
+  return rows;
+}
+
+struct TCursor {
+  std::string xid = "0";
+  std::string seq = "0";
+};
+
+TCursor CursorOf(TSiteStore& store) {
+  TCursor c;
+  const std::string text = store.Meta("team.cursor");
+  if (const size_t colon = text.find(':'); colon != std::string::npos) {
+    c.xid = text.substr(0, colon);
+    c.seq = text.substr(colon + 1);
+  }
+  return c;
+}
+
+// One batch of what the server holds after the cursor, taken in with the
+// cursor moved in the same local transaction.
+int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
+  const TCursor cursor = CursorOf(store);
+  const std::vector<TRow> rows = server.Query(
+      "SELECT what, xid, seq, site_uid, created, technician, change_id, field, value, parents, made, laptop, hash, "
+      "taken, kind, content, codes, program_version, model, firmware FROM zarvex.pull($1::xid8, $2::bigint, $3)",
+      {cursor.xid, cursor.seq, std::to_string(kBatch)});
+  if (rows.empty()) return 0;
+  const auto text = [](const std::optional<std::string>& v) { return v ? *v : std::string(); };
+  TDatabase& db = store.Database();
+  store.BeforeWrite();
+  sites::TTransaction t(db);
+  std::map<std::string, std::vector<TFieldChange>> changesBySite;
+  std::vector<std::string> siteOrder;
+  std::vector<std::pair<std::string, TSnapshotRecord>> snapshots;
+  std::map<std::string, sites::TSite> newSites;
+  for (const TRow& r : rows) {
+    const std::string what = text(r[0]), uid = text(r[3]);
+    if (what == "site") {
+      db.Prepare("INSERT OR IGNORE INTO team_sent_sites VALUES(?1)").Bind(1, uid).Run();
+      if (!store.SiteByUid(uid)) {
+        sites::TSite site;
+        site.uid = uid;
+        site.created = text(r[4]);
+        site.changed = site.created;
+        site.technician = text(r[5]);
+        newSites[uid] = site;
+      }
+    } else if (what == "change") {
+      TFieldChange c;
+      c.changeId = text(r[6]);
+      c.siteUid = uid;
+      c.field = text(r[7]);
+      c.value = text(r[8]);
+      c.parents = Split(text(r[9]), ',');
+      c.made = text(r[10]);
+      c.technician = text(r[5]);
+      c.laptop = text(r[11]);
+      if (!changesBySite.count(uid)) siteOrder.push_back(uid);
+      changesBySite[uid].push_back(std::move(c));
+      db.Prepare("INSERT OR IGNORE INTO team_sent_changes VALUES(?1)").Bind(1, text(r[6])).Run();
+    } else if (what == "snapshot") {
+      TSnapshotRecord s;
+      s.hash = text(r[12]);
+      s.taken = text(r[13]);
+      s.kind = text(r[14]);
+      // Without the codes for a role that may not see them: kept so, never
+      // passed off as whole.
+      s.content = r[16] ? WithCodes(text(r[15]), *r[16]) : text(r[15]);
+      if (r[16] && sites::Sha256Hex(s.content) != s.hash) continue;  // not what it claims: left out
+      s.programVersion = text(r[17]);
+      s.technician = text(r[5]);
+      s.model = text(r[18]);
+      s.firmware = r[19] ? std::stoi(*r[19]) : 0;
+      snapshots.emplace_back(uid, std::move(s));
+      db.Prepare("INSERT OR IGNORE INTO team_sent_snapshots VALUES(?1, ?2, ?3)")
+          .Bind(1, text(r[12])).Bind(2, text(r[13])).Bind(3, text(r[14])).Run();
+    }
+  }
+  for (auto& [uid, site] : newSites) {
+    // Its name arrives with its changes; until then the row needs one.
+    site.name = "…";
+    store.AddSiteRow(site);
+    ++report.sitesTaken;
+  }
+  for (const std::string& uid : siteOrder) {
+    const std::optional<sites::TSite> site = store.SiteByUid(uid);
+    if (!site) continue;  // a site this laptop may not see
+    std::vector<TFieldChange>& changes = changesBySite[uid];
+    const size_t before = store.Changes(site->id).size();
+    store.MergeChanges(site->id, changes);
+    report.changesTaken += static_cast<int>(store.Changes(site->id).size() - before);
+  }
+  for (auto& [uid, s] : snapshots) {
+    const std::optional<sites::TSite> site = store.SiteByUid(uid);
+    if (!site) continue;
+    s.siteId = site->id;
+    if (store.AddSnapshot(s)) ++report.snapshotsTaken;
+  }
+  const TRow& last = rows.back();
+  store.SetMeta("team.cursor", text(last[1]) + ":" + text(last[2]));
+  t.Commit();
+  return static_cast<int>(rows.size());
+}
+
+}  // namespace
+
+std::string WithoutCodes(const std::string& content, std::string* codes) {
+  size_t start = 0;
+  for (size_t line = 0; line < kCodesLine; ++line) {
+    start = content.find("\r\n", start);
+    if (start == std::string::npos) return content;
+    start += 2;
+  }
+  size_t end = content.find("\r\n", start);
+  if (end == std::string::npos) end = content.size();
+  if (codes) *codes = content.substr(start, end - start);
+  return content.substr(0, start) + content.substr(end);
+}
+
+std::string WithCodes(const std::string& masked, const std::string& codes) {
+  size_t start = 0;
+  for (size_t line = 0; line < kCodesLine; ++line) {
+    start = masked.find("\r\n", start);
+    if (start == std::string::npos) return masked;
+    start += 2;
+  }
+  return masked.substr(0, start) + codes + masked.substr(start);
+}
+
+void SaveServerAddress(TSiteStore& store, const TServerAddress& a) {
+  store.BeforeWrite();
+  sites::TTransaction t(store.Database());
+  EnsureLedger(store.Database());
+  store.SetMeta("team.host", a.host);
+  store.SetMeta("team.port", a.port);
+  store.SetMeta("team.database", a.database);
+  store.SetMeta("team.user", a.user);
+  store.SetMeta("team.ca", a.caFile);
+  store.SetMeta("team.cert", a.certFile);
+  store.SetMeta("team.key", a.keyFile);
+  t.Commit();
+}
+
+TServerAddress ServerAddress(TSiteStore& store) {
+  TServerAddress a;
+  a.host = store.Meta("team.host");
+  a.port = store.Meta("team.port");
+  a.database = store.Meta("team.database");
+  a.user = store.Meta("team.user");
+  a.caFile = store.Meta("team.ca");
+  a.certFile = store.Meta("team.cert");
+  a.keyFile = store.Meta("team.key");
+  return a;
+}
+
+TSyncStatus SyncStatus(TSiteStore& store) {
+  TSyncStatus status;
+  status.lastSync = store.Meta("team.last_sync");
+  status.lastProblem = store.Meta("team.last_problem");
+  TDatabase& db = store.Database();
+  if (!HasLedger(db)) return status;
+  TStatement c = db.Prepare(
+      "SELECT count(*) FROM site_changes WHERE change_id NOT IN (SELECT change_id FROM team_sent_changes)");
+  status.changesWaiting = c.Step() ? static_cast<int>(c.Int(0)) : 0;
+  TStatement s = db.Prepare(
+      "SELECT count(*) FROM snapshots n WHERE n.site_id IS NOT NULL AND NOT EXISTS (SELECT 1 FROM "
+      "team_sent_snapshots t WHERE t.hash = n.hash AND t.taken = n.taken AND t.kind = n.kind)");
+  status.snapshotsWaiting = s.Step() ? static_cast<int>(s.Int(0)) : 0;
+  return status;
+}
+
+TSyncReport Sync(TSiteStore& store, TPgConnection& server) {
+  TSyncReport report;
+  store.BeforeWrite();
+  {
+    sites::TTransaction t(store.Database());
+    EnsureLedger(store.Database());
+    t.Commit();
+  }
+  try {
+    while (PushBatch(store, server, report) > 0) {
+    }
+    while (PullBatch(store, server, report) > 0) {
+    }
+  } catch (const TeamError& e) {
+    store.SetMeta("team.last_problem", e.what());
+    throw;
+  }
+  store.SetMeta("team.last_problem", "");
+  store.SetMeta("team.last_sync", sites::NowUtc());
+  return report;
+}
+
+}  // namespace zarvex::team

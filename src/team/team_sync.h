@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+#include "sites/site_store.h"
+#include "team/pg_connection.h"
+
+namespace zarvex::team {
+
+// Where this laptop syncs, kept with its site database (no password: that
+// is where libpq looks for it, in pgpass, or a client certificate).
+void SaveServerAddress(sites::TSiteStore& store, const TServerAddress& address);
+// Empty host when the laptop has not joined.
+TServerAddress ServerAddress(sites::TSiteStore& store);
+
+struct TSyncReport {
+  int changesSent = 0, snapshotsSent = 0, sitesSent = 0;  // sent this time (the server may have had some)
+  int changesTaken = 0, snapshotsTaken = 0, sitesTaken = 0;  // new here
+};
+
+// What waits to go: changes and filed snapshots the server has not
+// confirmed yet.
+struct TSyncStatus {
+  int changesWaiting = 0, snapshotsWaiting = 0;
+  std::string lastSync;  // UTC, empty: never
+  std::string lastProblem;
+};
+TSyncStatus SyncStatus(sites::TSiteStore& store);
+
+// Pushes what this laptop has that the server has not confirmed, then pulls
+// what it has not seen, in batches each of which is one transaction on both
+// sides: a cut anywhere loses nothing, and the next sync repeats only what
+// was not confirmed (the server skips what it has). Throws TeamError; the
+// local database is then as the last whole batch left it.
+TSyncReport Sync(sites::TSiteStore& store, TPgConnection& server);
+
+// Splits a settings file into what every role may see and its keypad codes
+// line; joined back, it is byte for byte the file.
+std::string WithoutCodes(const std::string& content, std::string* codes = nullptr);
+std::string WithCodes(const std::string& masked, const std::string& codes);
+
+}  // namespace zarvex::team

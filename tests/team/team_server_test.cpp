@@ -1,0 +1,349 @@
+// The company's database on a real PostgreSQL 15 of the tests' own (TLS
+// verified against a CA made for the run, SCRAM only): laptops share sites
+// through it and converge; a retry duplicates nothing; a pull passes over
+// no row committed out of order; and the server, not the client, keeps a
+// technician to his branch, his functions and the codes he may see.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#ifdef ZARVEX_TEAM_CLI_TESTS
+#include "cli/cli_app.h"
+#include "cli/team_command.h"
+#endif
+#include "settings/settings_format.h"
+#include "sites/sha256.h"
+#include "sites/site_store.h"
+#include "team/team_admin.h"
+#include "team/team_sync.h"
+
+namespace zarvex::team::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TServer {
+  fs::path dir;
+  std::string port;
+  TServerAddress As(const std::string& user) const {
+    TServerAddress a;
+    a.host = "127.0.0.1";
+    a.port = port;
+    a.database = "postgres";
+    a.user = user;
+    a.caFile = (dir / "ca.crt").string();
+    return a;
+  }
+  std::unique_ptr<TPgConnection> Connect(const std::string& user) const {
+    return std::make_unique<TPgConnection>(ConnInfo(As(user), std::chrono::seconds(10)));
+  }
+};
+TServer* server = nullptr;
+
+class ServerEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static TServer s;
+    s.dir = fs::temp_directory_path() / ("zarvex-team-test-" + std::to_string(getpid()));
+    fs::remove_all(s.dir);
+    fs::create_directories(s.dir);
+    s.port = std::to_string(20000 + getpid() % 30000);
+    const std::string start = "bash " ZARVEX_PG_TEST_SERVER " start " + (s.dir / "server").string() + " " + s.port;
+    ASSERT_EQ(std::system(start.c_str()), 0) << start;
+    s.dir /= "server";
+    // Passwords where libpq looks for them, in a file of the test's own.
+    std::ifstream admin(s.dir / "admin.password");
+    std::string password;
+    std::getline(admin, password);
+    const fs::path pgpass = s.dir.parent_path() / "pgpass";
+    std::ofstream(pgpass) << "127.0.0.1:" << s.port << ":*:zarvex_admin:" << password << "\n"
+                          << "127.0.0.1:" << s.port << ":*:ivan:ivan-password\n"
+                          << "127.0.0.1:" << s.port << ":*:olga:olga-password\n"
+                          << "127.0.0.1:" << s.port << ":*:petr:petr-password\n"
+                          << "127.0.0.1:" << s.port << ":*:anna:anna-password\n";
+    fs::permissions(pgpass, fs::perms::owner_read | fs::perms::owner_write);
+    setenv("PGPASSFILE", pgpass.c_str(), 1);
+    server = &s;
+    auto root = s.Connect("zarvex_admin");
+    ASSERT_EQ(InitTeamSchema(*root), 0);
+    AddTechnician(*root, "ivan", "Север", TRole::Technician, "ivan-password", false);
+    AddTechnician(*root, "olga", "Север", TRole::Technician, "olga-password", false);
+    AddTechnician(*root, "petr", "Юг", TRole::Technician, "petr-password", false);
+    AddTechnician(*root, "anna", "Юг", TRole::Senior, "anna-password", false);
+  }
+  void TearDown() override {
+    if (!server) return;
+    const std::string stop = "bash " ZARVEX_PG_TEST_SERVER " stop " + server->dir.string();
+    std::system(stop.c_str());
+    std::error_code ignored;
+    fs::remove_all(server->dir.parent_path(), ignored);
+  }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+
+// A laptop: its own site database, syncing as one technician.
+struct TLaptop {
+  TLaptop(const std::string& name, const std::string& user) : login(user) {
+    path = (server->dir.parent_path() / (name + ".db")).string();
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
+    sites::TStoreOptions options;
+    options.dailyBackups = 0;
+    store = std::make_unique<sites::TSiteStore>(path, options);
+  }
+  TSyncReport Sync() {
+    auto link = server->Connect(login);
+    return team::Sync(*store, *link);
+  }
+  std::string login, path;
+  std::unique_ptr<sites::TSiteStore> store;
+};
+
+std::string PanelFile(const std::string& id, const std::string& codes = "1234") {
+  TCFG cfg;
+  cfg.Phone.fill("*");
+  cfg.VpnAndId = "1" + id;
+  cfg.FirmwareVersion = 430;
+  cfg.KeypadCode0 = codes;
+  return FormatSettings(cfg);
+}
+
+TEST(TeamSyncTest, ASiteFiledOnOneLaptopReachesAColleagueAndOneSidedEditsTravelBothWays) {
+  TLaptop a("a1", "ivan"), b("b1", "olga");
+  const sites::TSite site = a.store->CreateSite({0, "", "Аптека №1", "ООО «Здоровье»", "ул. Мира, 1"});
+  a.store->FileSnapshot(PanelFile("700001"), "read", site.id, "2026-11-01T10:00:00.000Z");
+  const TSyncReport sent = a.Sync();
+  EXPECT_EQ(sent.sitesSent, 1);
+  EXPECT_EQ(sent.snapshotsSent, 1);
+  EXPECT_EQ(SyncStatus(*a.store).changesWaiting, 0);
+
+  const TSyncReport taken = b.Sync();
+  EXPECT_GE(taken.sitesTaken, 1);
+  const auto there = b.store->SiteByUid(site.uid);
+  ASSERT_TRUE(there);
+  EXPECT_EQ(there->name, "Аптека №1");
+  EXPECT_EQ(there->address, "ул. Мира, 1");
+
+  // Only the colleague changes the address: taken, no conflict.
+  sites::TSite edited = *there;
+  edited.changed.clear();
+  edited.address = "ул. Мира, 3";
+  b.store->UpdateSite(edited);
+  b.Sync();
+  a.Sync();
+  EXPECT_EQ(a.store->Site(site.id)->address, "ул. Мира, 3");
+  EXPECT_TRUE(a.store->Conflicts(site.id).empty());
+
+  // Both change the name: the same conflict on both laptops.
+  sites::TSite mine = *a.store->Site(site.id), theirs = *b.store->SiteByUid(site.uid);
+  mine.changed.clear();
+  theirs.changed.clear();
+  mine.name = "Аптека «Север»";
+  theirs.name = "Аптека на Мира";
+  a.store->UpdateSite(mine);
+  b.store->UpdateSite(theirs);
+  a.Sync();
+  b.Sync();
+  a.Sync();
+  const auto conflictsA = a.store->Conflicts(site.id);
+  const auto conflictsB = b.store->Conflicts(b.store->SiteByUid(site.uid)->id);
+  ASSERT_EQ(conflictsA.size(), 1u);
+  ASSERT_EQ(conflictsB.size(), 1u);
+  EXPECT_EQ(a.store->Site(site.id)->name, b.store->SiteByUid(site.uid)->name);
+  // Resolved on one side, resolved everywhere.
+  b.store->Resolve(b.store->SiteByUid(site.uid)->id, "name", "Аптека на Мира");
+  b.Sync();
+  a.Sync();
+  EXPECT_TRUE(a.store->Conflicts(site.id).empty());
+  EXPECT_EQ(a.store->Site(site.id)->name, "Аптека на Мира");
+}
+
+TEST(TeamSyncTest, WhatIsSentAgainAfterAnyFailureIsHeldOnceAndASecondSyncCarriesNothing) {
+  TLaptop a("a2", "ivan"), b("b2", "olga");
+  const sites::TSite site = a.store->CreateSite({0, "", "Гараж"});
+  for (int i = 0; i < 3; ++i) a.store->FileSnapshot(PanelFile("71000" + std::to_string(i)), "read", site.id);
+  a.Sync();
+  // As if every answer had been lost: the laptop sends it all again.
+  a.store->Database().Exec("DELETE FROM team_sent_changes; DELETE FROM team_sent_snapshots; DELETE FROM team_sent_sites");
+  EXPECT_GT(a.Sync().changesSent, 0);
+  auto root = server->Connect("zarvex_admin");
+  EXPECT_EQ(*root->Query("SELECT count(*) FROM zarvex.snapshots WHERE site_uid = $1", {site.uid})[0][0], "3");
+  EXPECT_EQ(*root->Query("SELECT count(*) FROM zarvex.changes WHERE site_uid = $1", {site.uid})[0][0], "5");
+  b.Sync();
+  const TSyncReport again = b.Sync();
+  EXPECT_EQ(again.changesTaken + again.snapshotsTaken + again.sitesTaken, 0);
+  EXPECT_EQ(b.store->Snapshots(b.store->SiteByUid(site.uid)->id).size(), 3u);
+}
+
+TEST(TeamSyncTest, APullPassesOverNoRowCommittedOutOfOrder) {
+  TLaptop a("a3", "ivan"), b("b3", "olga");
+  const sites::TSite early = a.store->CreateSite({0, "", "Ранний"});
+  // Another laptop's push that began first and commits last.
+  auto slow = server->Connect("ivan");
+  slow->Exec("BEGIN");
+  slow->Query("SELECT zarvex.push($1::jsonb, '[]', '[]')",
+              {"[{\"uid\":\"" + early.uid + "\",\"created\":\"" + early.created + "\",\"technician\":\"\"}]"});
+  const sites::TSite late = a.store->CreateSite({0, "", "Поздний"});
+  auto quick = server->Connect("olga");
+  quick->Query("SELECT zarvex.push($1::jsonb, '[]', '[]')",
+               {"[{\"uid\":\"" + late.uid + "\",\"created\":\"" + late.created + "\",\"technician\":\"\"}]"});
+  b.Sync();  // the later commit waits behind the running one
+  EXPECT_FALSE(b.store->SiteByUid(late.uid));
+  slow->Exec("COMMIT");
+  a.Sync();
+  b.Sync();
+  EXPECT_TRUE(b.store->SiteByUid(early.uid));
+  EXPECT_TRUE(b.store->SiteByUid(late.uid));
+  EXPECT_EQ(b.store->SiteByUid(late.uid)->name, "Поздний");
+}
+
+TEST(TeamRightsTest, ATechnicianReadsNoTableSeesNoOtherBranchAndNoCodesAndForgesNothing) {
+  TLaptop north("n4", "ivan"), south("s4", "petr"), senior("z4", "anna");
+  const sites::TSite site = north.store->CreateSite({0, "", "Банк «Северный»"});
+  const std::string file = PanelFile("720001", "9876");
+  north.store->FileSnapshot(file, "read", site.id, "2026-11-02T10:00:00.000Z");
+  north.Sync();
+
+  auto ivan = server->Connect("ivan");
+  for (const char* table : {"sites", "changes", "snapshots", "technicians", "branches"}) {
+    EXPECT_THROW(ivan->Query(std::string("SELECT * FROM zarvex.") + table), TeamForbidden) << table;
+  }
+  EXPECT_THROW(ivan->Query("INSERT INTO zarvex.changes(change_id, site_uid, field, value, parents, made, technician, "
+                           "laptop, pushed_by) VALUES ('x', $1, 'name', 'чужое', '{}', '', '', '', 'olga')",
+                           {site.uid}),
+               TeamForbidden);
+  EXPECT_THROW(ivan->Query("SELECT zarvex.caller()"), TeamForbidden);
+  // Through psql as well, as the technician would try it.
+  const std::string psql = "psql -X -q \"host=127.0.0.1 port=" + server->port +
+                           " dbname=postgres user=ivan sslmode=verify-full sslrootcert=" +
+                           (server->dir / "ca.crt").string() + "\" -c 'SELECT * FROM zarvex.snapshots' 2>/dev/null";
+  EXPECT_NE(std::system(psql.c_str()), 0);
+
+  south.Sync();
+  EXPECT_FALSE(south.store->SiteByUid(site.uid));  // another branch
+
+  // A colleague of his branch gets the snapshot without its codes; a senior whole.
+  TLaptop colleague("c4", "olga");
+  colleague.Sync();
+  const auto masked = colleague.store->Snapshots(colleague.store->SiteByUid(site.uid)->id);
+  ASSERT_EQ(masked.size(), 1u);
+  EXPECT_EQ(masked[0].content.find("9876"), std::string::npos);
+  EXPECT_EQ(CountSettingsLines(masked[0].content), kSettingsFileLines);
+  senior.Sync();
+  const auto whole = senior.store->Snapshots(senior.store->SiteByUid(site.uid)->id);
+  ASSERT_EQ(whole.size(), 1u);
+  EXPECT_EQ(whole[0].content, file);
+  EXPECT_EQ(whole[0].hash, sites::Sha256Hex(file));
+
+  // Nobody may push under the name of another site's branch.
+  const std::string before = *server->Connect("zarvex_admin")->Query("SELECT count(*) FROM zarvex.changes")[0][0];
+  auto petr = server->Connect("petr");
+  petr->Query("SELECT zarvex.push('[]', $1::jsonb, '[]')",
+              {"[{\"change_id\":\"forged\",\"site_uid\":\"" + site.uid +
+               "\",\"field\":\"name\",\"value\":\"чужое\",\"parents\":[],\"made\":\"\",\"technician\":\"\","
+               "\"laptop\":\"\"}]"});
+  EXPECT_EQ(*server->Connect("zarvex_admin")->Query("SELECT count(*) FROM zarvex.changes")[0][0], before);
+}
+
+TEST(TeamRightsTest, PlainConnectionsAWrongCaAndARemovedTechnicianAreRefused) {
+  TServerAddress a = server->As("ivan");
+  EXPECT_THROW(TPgConnection(ConnInfo(a) + " sslmode=disable"), TeamError);
+  a.caFile = (server->dir / "other-ca.crt").string();
+  EXPECT_THROW(TPgConnection{ConnInfo(a)}, TeamError);
+
+  auto root = server->Connect("zarvex_admin");
+  AddTechnician(*root, "gone", "Север", TRole::Technician, "gone-password", false);
+  RemoveTechnician(*root, "gone");
+  TServerAddress g = server->As("gone");
+  EXPECT_THROW(TPgConnection(ConnInfo(g) + " password=gone-password"), TeamForbidden);
+}
+
+TEST(TeamSchemaTest, InitTwiceChangesNothingAndASchemaNewerThanTheProgramIsRefused) {
+  auto root = server->Connect("zarvex_admin");
+  EXPECT_EQ(InitTeamSchema(*root), kTeamSchemaVersion);
+  root->Exec("UPDATE zarvex.schema_version SET version = 99");
+  EXPECT_THROW(InitTeamSchema(*root), TeamError);
+  root->Exec("UPDATE zarvex.schema_version SET version = 1");
+}
+
+TEST(TeamSyncTest, AServerThatCannotBeReachedIsToldAndChangesNothingHere) {
+  TLaptop a("a5", "ivan");
+  const sites::TSite site = a.store->CreateSite({0, "", "Подвал"});
+  TServerAddress nowhere = server->As("ivan");
+  nowhere.port = "1";  // nothing listens
+  EXPECT_THROW(TPgConnection(ConnInfo(nowhere, std::chrono::seconds(2))), TeamUnreachable);
+  EXPECT_EQ(SyncStatus(*a.store).changesWaiting, 0);  // never joined: no ledger yet
+  a.Sync();
+  EXPECT_EQ(SyncStatus(*a.store).changesWaiting, 0);
+  a.store->UpdateSite({site.id, site.uid, "Подвал №2"});
+  EXPECT_EQ(SyncStatus(*a.store).changesWaiting, 1);
+}
+
+TEST(TeamCodesTest, ASettingsFileSplitsFromItsCodesAndJoinsBackByteForByte) {
+  const std::string file = PanelFile("730001", "4321");
+  std::string codes;
+  const std::string masked = WithoutCodes(file, &codes);
+  EXPECT_EQ(codes.substr(0, 4), "4321");
+  EXPECT_EQ(masked.find("4321"), std::string::npos);
+  EXPECT_EQ(CountSettingsLines(masked), kSettingsFileLines);
+  EXPECT_EQ(WithCodes(masked, codes), file);
+}
+
+#ifdef ZARVEX_TEAM_CLI_TESTS  // zarvex-cli is built with the window's layers
+struct TCliRun {
+  int code;
+  std::string out, err;
+};
+
+TCliRun Team(const std::string& db, std::vector<std::string> words, const std::string& input = "", bool json = false) {
+  std::ostringstream out, err;
+  std::istringstream in(input);
+  cli::CliEnvironment env{.out = out, .err = err};
+  env.sitesDatabase = db;
+  const int code = cli::RunTeamCommand(words, json, env, in);
+  return {code, out.str(), err.str()};
+}
+
+TEST(TeamCliTest, JoinKeepsThePasswordWhereLibpqLooksAndAnUnreachableSyncIsToldInOneSentence) {
+  const fs::path home = server->dir.parent_path() / "cli";
+  fs::create_directories(home);
+  const std::string db = (home / "sites.db").string();
+  const std::string ownPgpass = (home / "pgpass").string();
+  const std::string before = std::getenv("PGPASSFILE");
+  setenv("PGPASSFILE", ownPgpass.c_str(), 1);
+  const std::string url = "postgresql://olga@127.0.0.1:" + server->port + "/postgres";
+  TCliRun r = Team(db, {"join", url, "--ca", (server->dir / "ca.crt").string(), "--password-stdin"}, "olga-password\n");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("филиал «Север»"), std::string::npos) << r.err;
+  EXPECT_EQ(fs::status(ownPgpass).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  {
+    sites::TSiteStore store(db);
+    for (const std::string& key : {"team.host", "team.user", "team.ca"}) {
+      EXPECT_EQ(store.Meta(key).find("olga-password"), std::string::npos);
+    }
+    store.CreateSite({0, "", "Из командной строки"});
+  }
+  r = Team(db, {"status"}, "", true);
+  EXPECT_NE(r.out.find("\"reachable\": true"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"changes_waiting\": 5"), std::string::npos) << r.out;
+  EXPECT_EQ(Team(db, {"sync"}).code, 0);
+
+  // The server gone: told in a sentence, exit 5, nothing changed here.
+  {
+    sites::TSiteStore store(db);
+    store.SetMeta("team.port", "1");
+  }
+  r = Team(db, {"sync"});
+  EXPECT_EQ(r.code, 5);
+  EXPECT_NE(r.err.find("Ничего не изменено"), std::string::npos) << r.err;
+  setenv("PGPASSFILE", before.c_str(), 1);
+}
+#endif
+
+}  // namespace
+}  // namespace zarvex::team::test
