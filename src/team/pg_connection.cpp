@@ -111,12 +111,13 @@ TPgConnection::TPgConnection(const std::string& conninfo, std::chrono::seconds) 
     const std::string message = Trimmed(PQerrorMessage(conn_));
     PQfinish(conn_);
     conn_ = nullptr;
-    // The server answered and said no (FATAL), or its certificate is not the company's.
+    // The server answered and said no (FATAL), its certificate is not the
+    // company's, or no password is kept for it; anything else is the road.
     const bool refused = message.find("FATAL:") != std::string::npos ||
-                         message.find("password authentication failed") != std::string::npos ||
-                         message.find("no pg_hba.conf entry") != std::string::npos ||
-                         message.find("certificate") != std::string::npos ||
-                         message.find("SSL") != std::string::npos || message.find("rejected") != std::string::npos;
+                         message.find("certificate verify failed") != std::string::npos ||
+                         message.find("does not match host name") != std::string::npos ||
+                         message.find("root certificate file") != std::string::npos ||
+                         message.find("no password supplied") != std::string::npos;
     if (refused) throw TeamForbidden("Сервер компании не принял подключение: " + message);
     throw TeamUnreachable("Сервер компании недоступен: " + message);
   }

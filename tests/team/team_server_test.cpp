@@ -17,6 +17,7 @@
 #include "cli/cli_app.h"
 #include "cli/team_command.h"
 #endif
+#include "cut_proxy.h"
 #include "settings/settings_format.h"
 #include "sites/sha256.h"
 #include "sites/site_store.h"
@@ -62,11 +63,12 @@ class ServerEnvironment : public ::testing::Environment {
     std::string password;
     std::getline(admin, password);
     const fs::path pgpass = s.dir.parent_path() / "pgpass";
-    std::ofstream(pgpass) << "127.0.0.1:" << s.port << ":*:zarvex_admin:" << password << "\n"
-                          << "127.0.0.1:" << s.port << ":*:ivan:ivan-password\n"
-                          << "127.0.0.1:" << s.port << ":*:olga:olga-password\n"
-                          << "127.0.0.1:" << s.port << ":*:petr:petr-password\n"
-                          << "127.0.0.1:" << s.port << ":*:anna:anna-password\n";
+    // Any port: the cutting proxy stands in front of the server on its own.
+    std::ofstream(pgpass) << "127.0.0.1:*:*:zarvex_admin:" << password << "\n"
+                          << "127.0.0.1:*:*:ivan:ivan-password\n"
+                          << "127.0.0.1:*:*:olga:olga-password\n"
+                          << "127.0.0.1:*:*:petr:petr-password\n"
+                          << "127.0.0.1:*:*:anna:anna-password\n";
     fs::permissions(pgpass, fs::perms::owner_read | fs::perms::owner_write);
     setenv("PGPASSFILE", pgpass.c_str(), 1);
     server = &s;
@@ -180,6 +182,43 @@ TEST(TeamSyncTest, WhatIsSentAgainAfterAnyFailureIsHeldOnceAndASecondSyncCarries
   EXPECT_EQ(b.store->Snapshots(b.store->SiteByUid(site.uid)->id).size(), 3u);
 }
 
+TEST(TeamSyncTest, AConnectionCutAnywhereInAPushOrAPullLosesAndDuplicatesNothing) {
+  TLaptop a("a6", "ivan"), b("b6", "olga");
+  auto root = server->Connect("zarvex_admin");
+  int cuts = 0;
+  // From inside the TLS handshake to the last answer of the pull.
+  for (long budget = 2000; budget < 14000; budget += budget / 10) {
+    const sites::TSite site = a.store->CreateSite({0, "", "Объект " + std::to_string(budget)});
+    for (int i = 0; i < 4; ++i) {
+      a.store->FileSnapshot(PanelFile(std::to_string(740000 + budget + i)), "read", site.id);
+    }
+    for (TLaptop* laptop : {&a, &b}) {
+      TCutProxy proxy(std::stoi(server->port), budget);
+      TServerAddress through = server->As(laptop->login);
+      through.port = proxy.Port();
+      try {
+        TPgConnection link(ConnInfo(through, std::chrono::seconds(5)));
+        team::Sync(*laptop->store, link);
+      } catch (const TeamError&) {
+        // Outcome unknown: the next sync settles it.
+      }
+      cuts += proxy.Cut() ? 1 : 0;
+    }
+    a.Sync();
+    b.Sync();
+    // Exactly once on the server and on the colleague's laptop.
+    EXPECT_EQ(*root->Query("SELECT count(*) FROM zarvex.changes WHERE site_uid = $1", {site.uid})[0][0], "5");
+    EXPECT_EQ(*root->Query("SELECT count(*) FROM zarvex.snapshots WHERE site_uid = $1", {site.uid})[0][0], "4");
+    const auto there = b.store->SiteByUid(site.uid);
+    ASSERT_TRUE(there) << budget;
+    EXPECT_EQ(there->name, site.name);
+    EXPECT_EQ(b.store->Snapshots(there->id).size(), 4u);
+    EXPECT_EQ(b.store->Changes(there->id).size(), 5u);
+    EXPECT_EQ(SyncStatus(*a.store).changesWaiting + SyncStatus(*a.store).snapshotsWaiting, 0);
+  }
+  EXPECT_GT(cuts, 20);  // the cuts did fall inside the syncs
+}
+
 TEST(TeamSyncTest, APullPassesOverNoRowCommittedOutOfOrder) {
   TLaptop a("a3", "ivan"), b("b3", "olga");
   const sites::TSite early = a.store->CreateSite({0, "", "Ранний"});
@@ -269,6 +308,22 @@ TEST(TeamSchemaTest, InitTwiceChangesNothingAndASchemaNewerThanTheProgramIsRefus
   root->Exec("UPDATE zarvex.schema_version SET version = 99");
   EXPECT_THROW(InitTeamSchema(*root), TeamError);
   root->Exec("UPDATE zarvex.schema_version SET version = 1");
+}
+
+TEST(TeamSyncTest, ASilentServerIsToldByTheProgramsOwnDeadline) {
+  // Takes the connection and never says a word.
+  const int silent = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(silent, 4), 0);
+  socklen_t size = sizeof a;
+  getsockname(silent, reinterpret_cast<sockaddr*>(&a), &size);
+  TServerAddress quiet = server->As("ivan");
+  quiet.port = std::to_string(ntohs(a.sin_port));
+  EXPECT_THROW(TPgConnection(ConnInfo(quiet, std::chrono::seconds(2))), TeamUnreachable);
+  close(silent);
 }
 
 TEST(TeamSyncTest, AServerThatCannotBeReachedIsToldAndChangesNothingHere) {
