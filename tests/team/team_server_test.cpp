@@ -9,7 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <random>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -217,6 +220,82 @@ TEST(TeamSyncTest, AConnectionCutAnywhereInAPushOrAPullLosesAndDuplicatesNothing
     EXPECT_EQ(SyncStatus(*a.store).changesWaiting + SyncStatus(*a.store).snapshotsWaiting, 0);
   }
   EXPECT_GT(cuts, 20);  // the cuts did fall inside the syncs
+}
+
+// What a laptop holds of the branch's sites, in words that do not depend
+// on which side a conflict was seen from.
+std::map<std::string, std::string> Holdings(sites::TSiteStore& store) {
+  std::map<std::string, std::string> held;
+  for (const sites::TSite& site : store.Sites()) {
+    std::string text = site.name + "|" + site.customer + "|" + site.address + "|" + site.phones + "|" + site.notes;
+    std::set<std::string> conflicts;
+    for (const auto& c : store.Conflicts(site.id)) {
+      conflicts.insert(c.field + ":" + std::min(c.local, c.imported) + "/" + std::max(c.local, c.imported));
+    }
+    for (const std::string& c : conflicts) text += "|" + c;
+    text += "|snapshots " + std::to_string(store.Snapshots(site.id, -1).size());
+    held[site.uid] = text;
+  }
+  return held;
+}
+
+TEST(TeamSyncTest, RandomEditsOnSeveralLaptopsSyncedInRandomOrdersWithCutsConvergeEverywhere) {
+  for (unsigned seed : {1u, 2u, 3u}) {
+    std::mt19937 random(seed);
+    const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    std::vector<std::unique_ptr<TLaptop>> laptops;
+    const char* const logins[] = {"ivan", "olga", "ivan", "olga", "anna"};
+    const size_t count = 3 + seed % 3;
+    for (size_t i = 0; i < count; ++i) {
+      laptops.push_back(std::make_unique<TLaptop>("p" + std::to_string(seed) + "-" + std::to_string(i), logins[i]));
+    }
+    std::vector<std::string> uids;
+    for (int step = 0; step < 60; ++step) {
+      TLaptop& laptop = *laptops[pick(laptops.size())];
+      const size_t action = pick(10);
+      if (action == 0 || uids.empty()) {
+        if (laptop.login == "anna") continue;  // a senior's new site would go to his own branch
+        uids.push_back(laptop.store->CreateSite({0, "", "Объект " + std::to_string(seed * 100 + step)}).uid);
+      } else if (action < 6) {
+        const auto site = laptop.store->SiteByUid(uids[pick(uids.size())]);
+        if (!site) continue;  // not synced here yet
+        sites::TSite edited = *site;
+        edited.changed.clear();
+        const std::string value = "знач " + std::to_string(step);
+        switch (pick(3)) {
+          case 0: edited.name = "Объект " + value; break;
+          case 1: edited.address = value; break;
+          default: edited.notes = value; break;
+        }
+        laptop.store->UpdateSite(edited);
+      } else if (action < 8) {
+        const auto site = laptop.store->SiteByUid(uids[pick(uids.size())]);
+        if (site) laptop.store->FileSnapshot(PanelFile(std::to_string(750000 + seed * 1000 + step)), "read", site->id);
+      } else {
+        TCutProxy proxy(std::stoi(server->port), action == 8 ? 3000 + static_cast<long>(pick(9000)) : 1L << 30);
+        TServerAddress through = server->As(laptop.login);
+        through.port = proxy.Port();
+        try {
+          TPgConnection link(ConnInfo(through, std::chrono::seconds(5)));
+          team::Sync(*laptop.store, link);
+        } catch (const TeamError&) {
+        }
+      }
+    }
+    for (int round = 0; round < 2; ++round) {
+      for (auto& laptop : laptops) laptop->Sync();
+    }
+    const auto expected = Holdings(*laptops[0]->store);
+    for (const std::string& uid : uids) EXPECT_TRUE(expected.count(uid)) << seed;
+    for (auto& laptop : laptops) {
+      auto held = Holdings(*laptop->store);
+      // The senior also sees other branches' sites made by other tests.
+      if (laptop->login == "anna") {
+        for (auto it = held.begin(); it != held.end();) it = expected.count(it->first) ? std::next(it) : held.erase(it);
+      }
+      EXPECT_EQ(held, expected) << "seed " << seed << ", " << laptop->path;
+    }
+  }
 }
 
 TEST(TeamSyncTest, APullPassesOverNoRowCommittedOutOfOrder) {
