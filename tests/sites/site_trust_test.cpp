@@ -18,6 +18,7 @@
 #include "sites/site_schema.h"
 #include "sites/utc_time.h"
 #include "sites_test_support.h"
+#include "time_zone.h"
 
 namespace zarvex::sites::test {
 namespace {
@@ -158,18 +159,15 @@ TEST(UtcTimeTest, TimesRoundTripCompareAsTextAndAreToldInLocalTime) {
   EXPECT_FALSE(Plausible("9999-12-31T00:00:00.000Z", now));
   EXPECT_FALSE(Plausible("1999-12-31T23:59:59.999Z", now));
   // Seven hours east: the same instant, in that zone's wall time, to the second.
-  setenv("TZ", "XYZ-7", 1);
-  tzset();
+  SetTimeZone("XYZ-7");
   EXPECT_EQ(LocalText("2026-12-09T05:39:46.766Z"), "2026-12-09 12:39:46");
   EXPECT_EQ(UtcFromLocalText("2026-12-09 12:39:46.766"), "2026-12-09T05:39:46.766Z");
   EXPECT_EQ(UtcFromLocalText("2026-12-09 12:39:46"), "2026-12-09T05:39:46.000Z");
-  unsetenv("TZ");
-  tzset();
+  SetTimeZone(nullptr);
 }
 
 TEST_F(SitesTest, AVersion2DatabaseMigratesItsTimesFromTheLaptopsZoneAndAnInterruptedMigrationKeepsIt) {
-  setenv("TZ", "XYZ-5", 1);
-  tzset();
+  SetTimeZone("XYZ-5");
   const std::string path = Path(u8"v2.db");
   {
     TDatabase db(path, TDatabase::Mode::OpenOrCreate);
@@ -203,8 +201,7 @@ TEST_F(SitesTest, AVersion2DatabaseMigratesItsTimesFromTheLaptopsZoneAndAnInterr
   const auto conflicts = store.Conflicts(bank.id);
   ASSERT_EQ(conflicts.size(), 1u);
   EXPECT_EQ(conflicts[0].field, "адрес");
-  unsetenv("TZ");
-  tzset();
+  SetTimeZone(nullptr);
   (void)before;
 }
 
