@@ -19,7 +19,7 @@ using sites::TSiteStore;
 using sites::TSnapshotRecord;
 using sites::TStatement;
 
-constexpr int kBatch = 500;
+constexpr int kBatch = 1000;
 // The line of a settings file that holds the keypad codes (0-based).
 constexpr size_t kCodesLine = 2;
 
@@ -67,7 +67,13 @@ std::vector<std::string> Split(const std::string& text, char by) {
 
 // One batch of what waits, sent in one server transaction; marked as sent
 // here only once the server has committed it.
-int PushBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
+// `after` holds the local ids this sync has passed, so each batch starts
+// where the last one ended.
+struct TPushedUpTo {
+  int64_t change = 0, snapshot = 0;
+};
+
+int PushBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPushedUpTo& after) {
   TDatabase& db = store.Database();
   std::vector<std::string> sitesJson, changesJson, snapshotsJson;
   std::vector<std::string> siteUids, changeIds;
@@ -84,10 +90,11 @@ int PushBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
   }
   if (siteUids.empty()) {
     TStatement s = db.Prepare(
-        "SELECT change_id, site_uid, field, value, made, technician, laptop FROM site_changes "
-        "WHERE change_id NOT IN (SELECT change_id FROM team_sent_changes) ORDER BY id LIMIT ?1");
-    s.Bind(1, int64_t{kBatch});
+        "SELECT change_id, site_uid, field, value, made, technician, laptop, id FROM site_changes "
+        "WHERE id > ?2 AND change_id NOT IN (SELECT change_id FROM team_sent_changes) ORDER BY id LIMIT ?1");
+    s.Bind(1, int64_t{kBatch}).Bind(2, after.change);
     while (s.Step()) {
+      after.change = s.Int(7);
       changeIds.push_back(s.Text(0));
       std::vector<std::string> parents;
       for (const std::string& p : Parents(db, s.Text(0))) parents.push_back(JsonString(p));
@@ -100,11 +107,13 @@ int PushBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
   if (siteUids.empty() && changeIds.empty()) {
     // Filed snapshots only: one not filed yet belongs to no site to share.
     TStatement s = db.Prepare(
-        "SELECT n.hash, n.taken, n.kind, s.uid, n.content, n.program_version, n.technician, n.model, n.firmware "
-        "FROM snapshots n JOIN sites s ON s.id = n.site_id WHERE NOT EXISTS (SELECT 1 FROM team_sent_snapshots t "
-        "WHERE t.hash = n.hash AND t.taken = n.taken AND t.kind = n.kind) ORDER BY n.id LIMIT ?1");
-    s.Bind(1, int64_t{kBatch / 5});
+        "SELECT n.hash, n.taken, n.kind, s.uid, n.content, n.program_version, n.technician, n.model, n.firmware, "
+        "n.id FROM snapshots n JOIN sites s ON s.id = n.site_id WHERE n.id > ?2 AND NOT EXISTS (SELECT 1 FROM "
+        "team_sent_snapshots t WHERE t.hash = n.hash AND t.taken = n.taken AND t.kind = n.kind) ORDER BY n.id "
+        "LIMIT ?1");
+    s.Bind(1, int64_t{kBatch / 2}).Bind(2, after.snapshot);
     while (s.Step()) {
+      after.snapshot = s.Int(9);
       snapshotKeys.push_back({s.Text(0), s.Text(1), s.Text(2)});
       std::string codes;
       const std::string masked = WithoutCodes(s.Text(4), &codes);
@@ -310,7 +319,8 @@ TSyncReport Sync(TSiteStore& store, TPgConnection& server) {
     t.Commit();
   }
   try {
-    while (PushBatch(store, server, report) > 0) {
+    TPushedUpTo after;
+    while (PushBatch(store, server, report, after) > 0) {
     }
     while (PullBatch(store, server, report) > 0) {
     }
