@@ -30,7 +30,38 @@ void EnsureLedger(TDatabase& db) {
       "CREATE TABLE IF NOT EXISTS team_sent_changes(change_id TEXT PRIMARY KEY) WITHOUT ROWID;"
       "CREATE TABLE IF NOT EXISTS team_sent_snapshots(hash TEXT NOT NULL, taken TEXT NOT NULL, kind TEXT NOT NULL,"
       " PRIMARY KEY(hash, taken, kind)) WITHOUT ROWID;"
-      "CREATE TABLE IF NOT EXISTS team_sent_sites(uid TEXT PRIMARY KEY) WITHOUT ROWID;");
+      "CREATE TABLE IF NOT EXISTS team_sent_sites(uid TEXT PRIMARY KEY) WITHOUT ROWID;"
+      // Below the marks everything filed is confirmed; a snapshot filed
+      // later under a site (it was unfiled) moves the mark back to it.
+      "INSERT OR IGNORE INTO meta VALUES('team.change_mark', '0'), ('team.snapshot_mark', '0');"
+      "CREATE TRIGGER IF NOT EXISTS team_refiled AFTER UPDATE OF site_id ON snapshots "
+      "WHEN NEW.site_id IS NOT NULL BEGIN "
+      "UPDATE meta SET value = min(CAST(value AS INTEGER), NEW.id - 1) WHERE key = 'team.snapshot_mark'; END;");
+}
+
+int64_t Mark(TDatabase& db, const char* key) {
+  TStatement s = db.Prepare("SELECT CAST(value AS INTEGER) FROM meta WHERE key = ?1");
+  s.Bind(1, std::string(key));
+  return s.Step() ? s.Int(0) : 0;
+}
+
+// Once nothing above the marks waits, they move up to the newest rows: the
+// next sync looks only at what came after.
+void RaiseMarks(TDatabase& db) {
+  sites::TTransaction t(db);
+  TStatement waiting = db.Prepare(
+      "SELECT (SELECT count(*) FROM site_changes c WHERE c.id > ?1 AND c.change_id NOT IN "
+      "(SELECT change_id FROM team_sent_changes)), (SELECT count(*) FROM snapshots n WHERE n.id > ?2 AND "
+      "n.site_id IS NOT NULL AND NOT EXISTS (SELECT 1 FROM team_sent_snapshots t WHERE t.hash = n.hash AND "
+      "t.taken = n.taken AND t.kind = n.kind)), (SELECT coalesce(max(id), 0) FROM site_changes), "
+      "(SELECT coalesce(max(id), 0) FROM snapshots)");
+  waiting.Bind(1, Mark(db, "team.change_mark")).Bind(2, Mark(db, "team.snapshot_mark"));
+  if (!waiting.Step() || waiting.Int(0) != 0 || waiting.Int(1) != 0) return;
+  // An unfiled snapshot may fall below the mark: filed later, the trigger
+  // moves the mark back to it.
+  db.Prepare("UPDATE meta SET value = ?1 WHERE key = 'team.change_mark'").Bind(1, std::to_string(waiting.Int(2))).Run();
+  db.Prepare("UPDATE meta SET value = ?1 WHERE key = 'team.snapshot_mark'").Bind(1, std::to_string(waiting.Int(3))).Run();
+  t.Commit();
 }
 
 bool HasLedger(TDatabase& db) {
@@ -319,9 +350,10 @@ TSyncReport Sync(TSiteStore& store, TPgConnection& server) {
     t.Commit();
   }
   try {
-    TPushedUpTo after;
+    TPushedUpTo after{Mark(store.Database(), "team.change_mark"), Mark(store.Database(), "team.snapshot_mark")};
     while (PushBatch(store, server, report, after) > 0) {
     }
+    RaiseMarks(store.Database());
     while (PullBatch(store, server, report) > 0) {
     }
   } catch (const TeamError& e) {

@@ -174,7 +174,9 @@ TEST(TeamSyncTest, WhatIsSentAgainAfterAnyFailureIsHeldOnceAndASecondSyncCarries
   for (int i = 0; i < 3; ++i) a.store->FileSnapshot(PanelFile("71000" + std::to_string(i)), "read", site.id);
   a.Sync();
   // As if every answer had been lost: the laptop sends it all again.
-  a.store->Database().Exec("DELETE FROM team_sent_changes; DELETE FROM team_sent_snapshots; DELETE FROM team_sent_sites");
+  a.store->Database().Exec(
+      "DELETE FROM team_sent_changes; DELETE FROM team_sent_snapshots; DELETE FROM team_sent_sites; "
+      "UPDATE meta SET value = '0' WHERE key IN ('team.change_mark', 'team.snapshot_mark')");
   EXPECT_GT(a.Sync().changesSent, 0);
   auto root = server->Connect("zarvex_admin");
   EXPECT_EQ(*root->Query("SELECT count(*) FROM zarvex.snapshots WHERE site_uid = $1", {site.uid})[0][0], "3");
@@ -183,6 +185,20 @@ TEST(TeamSyncTest, WhatIsSentAgainAfterAnyFailureIsHeldOnceAndASecondSyncCarries
   const TSyncReport again = b.Sync();
   EXPECT_EQ(again.changesTaken + again.snapshotsTaken + again.sitesTaken, 0);
   EXPECT_EQ(b.store->Snapshots(b.store->SiteByUid(site.uid)->id).size(), 3u);
+}
+
+TEST(TeamSyncTest, ASnapshotFiledAfterASyncUnderASiteStillGoes) {
+  TLaptop a("a7", "ivan"), b("b7", "olga");
+  const sites::TSite site = a.store->CreateSite({0, "", "Склад у реки"});
+  const sites::TSnapshotRecord unfiled = a.store->FileSnapshot(PanelFile("760001"), "read", std::nullopt);
+  a.store->FileSnapshot(PanelFile("760002"), "read", site.id);
+  a.Sync();
+  EXPECT_EQ(SyncStatus(*a.store).snapshotsWaiting, 0);
+  a.store->Refile(unfiled.id, site.id);  // from «Без объекта», a day later
+  EXPECT_EQ(SyncStatus(*a.store).snapshotsWaiting, 1);
+  EXPECT_EQ(a.Sync().snapshotsSent, 1);
+  b.Sync();
+  EXPECT_EQ(b.store->Snapshots(b.store->SiteByUid(site.uid)->id).size(), 2u);
 }
 
 TEST(TeamSyncTest, AConnectionCutAnywhereInAPushOrAPullLosesAndDuplicatesNothing) {
