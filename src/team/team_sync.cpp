@@ -356,6 +356,7 @@ TSyncReport Sync(TSiteStore& store, TPgConnection& server) {
     RaiseMarks(store.Database());
     while (PullBatch(store, server, report) > 0) {
     }
+    RaiseMarks(store.Database());  // what came in is confirmed too
   } catch (const TeamError& e) {
     store.SetMeta("team.last_problem", e.what());
     throw;
