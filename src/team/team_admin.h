@@ -20,12 +20,6 @@ enum class TRole { Technician, Senior, Admin };
 const char* RoleName(TRole role);
 TRole RoleByName(const std::string& name);  // TeamError when unknown
 
-struct TTechnician {
-  std::string login, branch, role;
-  bool seesCodes = false;
-  bool active = true;
-};
-
 // A login role of their own inside the role's group, its password stored
 // as SCRAM-SHA-256 (hashed here); the branch is made when new. Seniors and
 // administrators see keypad codes, technicians only with `seesCodes`.
@@ -34,6 +28,5 @@ void AddTechnician(TPgConnection& admin, const std::string& login, const std::st
 // The login can no longer connect; what it pushed stays in the record.
 void RemoveTechnician(TPgConnection& admin, const std::string& login);
 std::vector<std::string> Branches(TPgConnection& admin);
-std::vector<TTechnician> Technicians(TPgConnection& admin);
 
 }  // namespace zarvex::team
