@@ -4,13 +4,13 @@
 #   fuzz    clang 14 with libFuzzer and its sanitizers
 #   kernel  QEMU and what the kernel test bench builds its guest from
 #   windows the mingw-w64 cross compiler, Wine, NSIS and zip for the Windows build
+#   team    a PostgreSQL 15 server, psql and openssl for the team tests' own server
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libqt6svg6 libgl-dev
   libudev-dev libsqlite3-dev libpq-dev
-  postgresql-15 postgresql-client-15 openssl
   libgtest-dev googletest
   xvfb xauth fonts-dejavu-core
   dpkg-dev file poppler-utils
@@ -19,6 +19,7 @@ for group in "$@"; do
   case $group in
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     kernel) packages+=(qemu-system-x86 kmod busybox-static cpio udev) ;;
+    team) packages+=(postgresql-15 postgresql-client-15 openssl) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 fonts-wine nsis zip dpkg-dev
                         librsvg2-bin icoutils x11-apps netpbm tcl) ;;
     *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;

@@ -5,7 +5,7 @@
 # more under ThreadSanitizer; then the fuzzers for 30 s each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh fuzz kernel
+bash scripts/install-deps.sh fuzz kernel team
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
