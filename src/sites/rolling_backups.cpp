@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "settings/file_system.h"
 #include "sites/site_schema.h"
 #include "sites/utf8_path.h"
 #include "sites/utc_time.h"
@@ -24,7 +25,9 @@ constexpr int kBusySleepMs = 20;
 }  // namespace
 
 void CopyDatabase(TDatabase& source, const std::string& file) {
-  const std::string partial = file + ".partial";
+  // A name of this process's own: two programs making the day's copy at
+  // once must not write into, or delete, each other's half.
+  const std::string partial = file + ".partial-" + std::to_string(file_system::ProcessId());
   std::error_code ignored;
   fs::remove(PathOf(partial), ignored);
   {

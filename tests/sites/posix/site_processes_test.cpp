@@ -9,6 +9,7 @@
 #include <set>
 #include <vector>
 
+#include "sites/rolling_backups.h"
 #include "sites/site_handover.h"
 #include "sites_test_support.h"
 
@@ -57,6 +58,13 @@ TEST_F(SitesTest, ProcessesMakingAndFilingIntoANewDatabaseAtOnceLoseNothing) {
     for (const auto& s : snapshots) panels.insert(s.hash);
   }
   EXPECT_EQ(panels.size(), size_t{kProcesses * kEach});
+  // All of them made the day's copy at once: one whole copy, no halves left.
+  const auto copies = Backups(path);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_TRUE(IsHealthy(copies[0]));
+  for (const auto& entry : fs::directory_iterator(fs::path(copies[0]).parent_path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos) << entry.path();
+  }
 }
 
 TEST_F(SitesTest, AnImportInOneProcessNeitherBlocksAReaderNorCostsAFilingInAnother) {
