@@ -10,6 +10,7 @@
 
 #include "cli/cli_output.h"
 #include "cli/panel_session.h"
+#include "settings/file_system.h"
 #include "sites/database_path.h"
 #include "sites/site_store.h"
 #include "team/team_admin.h"
@@ -53,7 +54,7 @@ void KeepPassword(const TServerAddress& a, const std::string& password) {
     }
   }
   kept += key + PgpassField(password) + "\n";
-  const std::string partial = path + ".partial";
+  const std::string partial = path + ".partial-" + std::to_string(file_system::ProcessId());
   {
     const mode_t before = umask(077);
     std::ofstream out(partial, std::ios::trunc);
@@ -97,7 +98,9 @@ class TeamCommand {
       if (sub == "remove-technician" && args_.size() == 2) return RemoveTechnician(args_[1]);
       if (sub == "branches" && args_.size() == 1) return BranchList();
     } catch (const team::TeamUnreachable& e) {
-      env_.err << e.what() << "\nНичего не изменено; повторите, когда сервер будет доступен.\n";
+      // Cut halfway, what the server confirmed is kept here; the rest goes next time.
+      env_.err << e.what() << (syncing_ ? "\nПодтверждённое сервером сохранено; остальное уйдёт при следующей синхронизации.\n"
+                                        : "\nНичего не изменено; повторите, когда сервер будет доступен.\n");
       return kNoAnswer;
     } catch (const team::TeamForbidden& e) {
       env_.err << e.what() << "\n";
@@ -164,7 +167,7 @@ class TeamCommand {
     TServerAddress a = team::ParseServerUrl(url);
     if (const std::string ca = Option("--ca"); !ca.empty()) a.caFile = ca;
     if (a.caFile.empty() && a.certFile.empty()) {
-      env_.err << "Без сертификата компании (--ca ФАЙЛ) сервер проверяется по сертификатам системы\n";
+      env_.err << "Без сертификата компании (--ca ФАЙЛ) сервер проверяется по ~/.postgresql/root.crt\n";
     }
     if (Flag("--password-stdin")) KeepPassword(a, Password());
     TPgConnection server(team::ConnInfo(a));
@@ -181,6 +184,7 @@ class TeamCommand {
     auto store = Store(false);
     const TServerAddress a = Joined(*store);
     TPgConnection server(team::ConnInfo(a));
+    syncing_ = true;
     const team::TSyncReport r = team::Sync(*store, server);
     if (json_) {
       env_.out << "{\"sent\": {\"sites\": " << r.sitesSent << ", \"changes\": " << r.changesSent
@@ -229,7 +233,7 @@ class TeamCommand {
     const std::optional<sites::TSite> site = store->SiteByName(name);
     if (!site) {
       env_.err << "Объект не найден: " << name << "\n";
-      return 3;
+      return kNoPanel;
     }
     TPgConnection server(team::ConnInfo(Joined(*store)));
     const auto rows = server.Query(
@@ -280,6 +284,7 @@ class TeamCommand {
   }
 
   bool json_;
+  bool syncing_ = false;  // connected and exchanging: a failure may come halfway
   const CliEnvironment& env_;
   std::istream& in_;
   std::vector<std::string> args_, flags_;

@@ -102,7 +102,7 @@ TServerAddress ParseServerUrl(const std::string& url) {
   return a;
 }
 
-TPgConnection::TPgConnection(const std::string& conninfo, std::chrono::seconds) {
+TPgConnection::TPgConnection(const std::string& conninfo) {
   conn_ = PQconnectdb(conninfo.c_str());
   // The server's notices are no business of the installer's terminal.
   if (conn_) PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
@@ -135,8 +135,6 @@ TPgTransaction::~TPgTransaction() {
     // Gone with the connection.
   }
 }
-
-bool TPgConnection::Ssl() const { return PQsslInUse(conn_) == 1; }
 
 void TPgConnection::Fail(const std::string& what, const char* sqlstate, const std::string& message) {
   const std::string state = sqlstate ? sqlstate : "";

@@ -38,8 +38,8 @@ using TRow = std::vector<std::optional<std::string>>;
 // TCP_USER_TIMEOUT), so a silent server is told, never waited on for good.
 class TPgConnection {
  public:
-  // `conninfo` as libpq takes it; TLS is required and verified.
-  explicit TPgConnection(const std::string& conninfo, std::chrono::seconds deadline = std::chrono::seconds(15));
+  // `conninfo` as libpq takes it (ConnInfo: TLS verified, the deadlines set).
+  explicit TPgConnection(const std::string& conninfo);
   ~TPgConnection();
   TPgConnection(const TPgConnection&) = delete;
   TPgConnection& operator=(const TPgConnection&) = delete;
@@ -51,7 +51,6 @@ class TPgConnection {
   std::string EncryptPassword(const std::string& password, const std::string& user);
   std::string QuoteIdentifier(const std::string& name);
   std::string QuoteLiteral(const std::string& text);
-  bool Ssl() const;
 
  private:
   [[noreturn]] void Fail(const std::string& what, const char* sqlstate, const std::string& message);

@@ -173,6 +173,17 @@ int PushBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPu
   return rows;
 }
 
+// Where the keypad codes line begins; npos in a file too short to hold it.
+size_t CodesLineStart(const std::string& content) {
+  size_t start = 0;
+  for (size_t line = 0; line < kCodesLine; ++line) {
+    start = content.find("\r\n", start);
+    if (start == std::string::npos) return start;
+    start += 2;
+  }
+  return start;
+}
+
 struct TCursor {
   std::string xid = "0";
   std::string seq = "0";
@@ -277,12 +288,8 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
 }  // namespace
 
 std::string WithoutCodes(const std::string& content, std::string* codes) {
-  size_t start = 0;
-  for (size_t line = 0; line < kCodesLine; ++line) {
-    start = content.find("\r\n", start);
-    if (start == std::string::npos) return content;
-    start += 2;
-  }
+  const size_t start = CodesLineStart(content);
+  if (start == std::string::npos) return content;
   size_t end = content.find("\r\n", start);
   if (end == std::string::npos) end = content.size();
   if (codes) *codes = content.substr(start, end - start);
@@ -290,12 +297,8 @@ std::string WithoutCodes(const std::string& content, std::string* codes) {
 }
 
 std::string WithCodes(const std::string& masked, const std::string& codes) {
-  size_t start = 0;
-  for (size_t line = 0; line < kCodesLine; ++line) {
-    start = masked.find("\r\n", start);
-    if (start == std::string::npos) return masked;
-    start += 2;
-  }
+  const size_t start = CodesLineStart(masked);
+  if (start == std::string::npos) return masked;
   return masked.substr(0, start) + codes + masked.substr(start);
 }
 

@@ -320,7 +320,7 @@ void TMainWindow::OpenSites(const QString& path) {
     sitesProblem_ = QString::fromStdString(e.what());
     sitesRetry_.start();
   } catch (const sites::SitesDamaged& e) {
-    SitesDamaged(QString::fromStdString(e.what()), e.Backup());
+    DropDamagedSites(QString::fromStdString(e.what()), e.Backup());
   } catch (const std::exception& e) {
     // The program goes on without sites; «Объекты» says why.
     sites_.reset();
@@ -328,7 +328,7 @@ void TMainWindow::OpenSites(const QString& path) {
   }
 }
 
-void TMainWindow::SitesDamaged(const QString& problem, const std::string& backup) {
+void TMainWindow::DropDamagedSites(const QString& problem, const std::string& backup) {
   // The prompt holds the store: it goes first.
   if (filingPrompt_) delete filingPrompt_.data();
   sites_.reset();
@@ -388,7 +388,7 @@ bool TMainWindow::FileNow(const TQueuedFiling& filing) {
   } catch (const std::exception& e) {
     QString text = QStringLiteral("Не удалось записать снимок в базу объектов: ") + QString::fromStdString(e.what());
     if (const auto* damaged = dynamic_cast<const sites::SitesDamaged*>(&e)) {
-      SitesDamaged(QString::fromStdString(damaged->what()), damaged->Backup());
+      DropDamagedSites(QString::fromStdString(damaged->what()), damaged->Backup());
       if (!sitesBackup_.isEmpty()) text += QStringLiteral("\n\n«Объекты» предложит восстановить её последнюю целую копию.");
     }
     auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), text,

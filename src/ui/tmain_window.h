@@ -76,7 +76,7 @@ class TMainWindow : public QMainWindow {
   void OpenSites(const QString& path);
   // The database turned out damaged: the program goes on without it, and
   // «Объекты» offers its newest healthy copy.
-  void SitesDamaged(const QString& problem, const std::string& backup);
+  void DropDamagedSites(const QString& problem, const std::string& backup);
   // Files the snapshot in the site database: a read unfiled, then proposed
   // for its site; what follows it (write, verify, reset) under the site the
   // read went to.
