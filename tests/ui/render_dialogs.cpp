@@ -85,9 +85,9 @@ int main(int argc, char* argv[]) {
     panel.VpnAndId = "1654321";
     panel.Phone[0] = "+79005550001";
     panel.Phone[7] = "+79005550002";
-    store->FileSnapshot(zarvex::FormatSettings(panel), "read", shop.id, "2026-12-01 09:00:00.000");
-    store->FileSnapshot(zarvex::FormatSettings(written), "written", shop.id, "2026-12-01 09:05:00.000");
-    store->FileSnapshot(zarvex::FormatSettings(written), "verify", shop.id, "2026-12-01 09:05:02.000");
+    store->FileSnapshot(zarvex::FormatSettings(panel), "read", shop.id, "2026-12-01T09:00:00.000Z");
+    store->FileSnapshot(zarvex::FormatSettings(written), "written", shop.id, "2026-12-01T09:05:00.000Z");
+    store->FileSnapshot(zarvex::FormatSettings(written), "verify", shop.id, "2026-12-01T09:05:02.000Z");
     zarvex::TSitesDialog sites(window, *store);
     sites.show();
     sites.SiteList()->setCurrentRow(3);
