@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <random>
+#include <thread>
 
 #include "settings/file_ops.h"
 #include "settings/file_system.h"
@@ -371,7 +372,23 @@ struct TSiteStore::Impl {
 
 TSiteStore::TSiteStore(const std::string& path, const TStoreOptions& options)
     : impl_(std::make_unique<Impl>(path, options)) {
-  impl_->Open();
+  // Programs making a new database at once: SQLite may answer busy at once,
+  // without waiting, to keep two of them from waiting on each other. The
+  // opening changes nothing it has not committed, so it is simply begun
+  // again, within the same wait as any other.
+  const auto end = std::chrono::steady_clock::now() + options.busyWait;
+  for (int attempt = 0;; ++attempt) {
+    try {
+      impl_->Open();
+      return;
+    } catch (const SitesBusy&) {
+      if (std::chrono::steady_clock::now() >= end || options.stop.Now()) throw;
+    }
+    impl_->db.reset();
+    impl_->checked = false;
+    impl_->pendingJournal.clear();
+    std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 10 ? 5 : 50));
+  }
 }
 
 TSiteStore::~TSiteStore() = default;
