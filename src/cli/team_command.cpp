@@ -1,8 +1,6 @@
 #include "cli/team_command.h"
 
-#include <sys/stat.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -13,7 +11,9 @@
 #include "settings/file_system.h"
 #include "sites/database_path.h"
 #include "sites/site_store.h"
+#include "team/pgpass.h"
 #include "team/team_admin.h"
+#include "team/team_join.h"
 #include "team/team_sync.h"
 
 namespace zarvex::cli {
@@ -23,48 +23,6 @@ namespace {
 using team::TeamError;
 using team::TPgConnection;
 using team::TServerAddress;
-
-// A pgpass field: ':' and '\' are escaped.
-std::string PgpassField(const std::string& value) {
-  std::string out;
-  for (char c : value) {
-    if (c == ':' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
-std::string PgpassPath() {
-  if (const char* file = std::getenv("PGPASSFILE"); file && *file) return file;
-  const char* home = std::getenv("HOME");
-  return std::string(home ? home : ".") + "/.pgpass";
-}
-
-// The password where libpq looks for it, readable by the user alone; the
-// line for the same server and user replaced.
-void KeepPassword(const TServerAddress& a, const std::string& password) {
-  const std::string path = PgpassPath();
-  const std::string key =
-      PgpassField(a.host) + ":" + PgpassField(a.port) + ":" + PgpassField(a.database) + ":" + PgpassField(a.user) + ":";
-  std::string kept;
-  {
-    std::ifstream old(path);
-    for (std::string line; std::getline(old, line);) {
-      if (line.rfind(key, 0) != 0) kept += line + "\n";
-    }
-  }
-  kept += key + PgpassField(password) + "\n";
-  const std::string partial = path + ".partial-" + std::to_string(file_system::ProcessId());
-  {
-    const mode_t before = umask(077);
-    std::ofstream out(partial, std::ios::trunc);
-    umask(before);
-    out << kept;
-    if (!out.flush()) throw TeamError("Не удалось записать " + partial);
-  }
-  chmod(partial.c_str(), 0600);
-  if (std::rename(partial.c_str(), path.c_str()) != 0) throw TeamError("Не удалось записать " + path);
-}
 
 class TeamCommand {
  public:
@@ -105,6 +63,9 @@ class TeamCommand {
     } catch (const team::TeamForbidden& e) {
       env_.err << e.what() << "\n";
       return kNoAccess;
+    } catch (const team::TeamStopped& e) {
+      env_.err << e.what() << (syncing_ ? "; подтверждённое сервером сохранено\n" : "\n");
+      return kInterrupted;
     } catch (const TeamError& e) {
       env_.err << e.what() << "\n";
       return kPanelError;
@@ -160,7 +121,7 @@ class TeamCommand {
       auto store = Store(true);
       a = Joined(*store);
     }
-    return std::make_unique<TPgConnection>(team::ConnInfo(a));
+    return std::make_unique<TPgConnection>(team::ConnInfo(a), env_.interrupted);
   }
 
   int Join(const std::string& url) {
@@ -169,21 +130,20 @@ class TeamCommand {
     if (a.caFile.empty() && a.certFile.empty()) {
       env_.err << "Без сертификата компании (--ca ФАЙЛ) сервер проверяется по ~/.postgresql/root.crt\n";
     }
-    if (Flag("--password-stdin")) KeepPassword(a, Password());
-    TPgConnection server(team::ConnInfo(a));
-    const auto me = server.Query("SELECT login, branch, role FROM zarvex.whoami()");
-    if (me.empty()) throw team::TeamForbidden("Пользователь " + a.user + " не техник этой компании");
+    std::string password;
+    if (Flag("--password-stdin")) password = Password();
     auto store = Store(false);
-    team::SaveServerAddress(*store, a);
-    env_.err << "Подключено к серверу компании " << a.host << ": " << *me[0][0] << ", филиал «" << *me[0][1]
-             << "», роль " << *me[0][2] << "\n";
+    const team::TTechnicianLogin me =
+        team::JoinServer(*store, a, Flag("--password-stdin") ? &password : nullptr, env_.interrupted);
+    env_.err << "Подключено к серверу компании " << a.host << ": " << me.login << ", филиал «" << me.branch
+             << "», роль " << me.role << (me.seesCodes ? "" : "; коды клавиатуры этой роли не видны") << "\n";
     return kOk;
   }
 
   int SyncNow() {
     auto store = Store(false);
     const TServerAddress a = Joined(*store);
-    TPgConnection server(team::ConnInfo(a));
+    TPgConnection server(team::ConnInfo(a), env_.interrupted);
     syncing_ = true;
     const team::TSyncReport r = team::Sync(*store, server);
     if (json_) {
@@ -206,7 +166,7 @@ class TeamCommand {
     bool ok = false;
     if (!a.host.empty()) {
       try {
-        TPgConnection server(team::ConnInfo(a, std::chrono::seconds(5)));
+        TPgConnection server(team::ConnInfo(a, std::chrono::seconds(5)), env_.interrupted);
         server.Query("SELECT 1 FROM zarvex.whoami()");
         reachable = "доступен";
         ok = true;
@@ -235,19 +195,16 @@ class TeamCommand {
       env_.err << "Объект не найден: " << name << "\n";
       return kNoPanel;
     }
-    TPgConnection server(team::ConnInfo(Joined(*store)));
-    const auto rows = server.Query(
-        "SELECT to_char(received AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), pushed_by, technician, laptop, "
-        "field, value FROM zarvex.site_log($1)",
-        {site->uid});
-    for (const auto& r : rows) {
-      env_.out << *r[0] << "\t" << *r[1] << "\t" << *r[2] << "@" << *r[3] << "\t" << *r[4] << "\t" << *r[5] << "\n";
+    TPgConnection server(team::ConnInfo(Joined(*store)), env_.interrupted);
+    for (const team::TSiteLogEntry& e : team::SiteLog(server, site->uid)) {
+      env_.out << e.received << "\t" << e.pushedBy << "\t" << e.technician << "@" << e.laptop << "\t" << e.field
+               << "\t" << e.value << "\n";
     }
     return kOk;
   }
 
   int Init(const std::string& url) {
-    TPgConnection admin(team::ConnInfo(team::ParseServerUrl(url)));
+    TPgConnection admin(team::ConnInfo(team::ParseServerUrl(url)), env_.interrupted);
     const int before = team::InitTeamSchema(admin);
     if (before == team::kTeamSchemaVersion) {
       env_.err << "Схема базы компании уже версии " << before << "; ничего не изменено\n";

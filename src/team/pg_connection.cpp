@@ -2,9 +2,13 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+
+#include "team/socket_wait.h"
 
 namespace zarvex::team {
 
@@ -102,12 +106,31 @@ TServerAddress ParseServerUrl(const std::string& url) {
   return a;
 }
 
-TPgConnection::TPgConnection(const std::string& conninfo) {
-  conn_ = PQconnectdb(conninfo.c_str());
-  // The server's notices are no business of the installer's terminal.
-  if (conn_) PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+TPgConnection::TPgConnection(const std::string& conninfo, const std::atomic<bool>* stop) : stop_(stop) {
+  // Started without waiting, so that a stop is heard at once and the
+  // connection's deadline is the program's own.
+  conn_ = PQconnectStart(conninfo.c_str());
   if (!conn_) throw TeamUnreachable("Не удалось подключиться к серверу компании: нет памяти");
-  if (PQstatus(conn_) != CONNECTION_OK) {
+  // The server's notices are no business of the installer's terminal.
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+  int seconds = 15;
+  if (PQconninfoOption* options = PQconninfo(conn_)) {
+    for (PQconninfoOption* o = options; o->keyword; ++o) {
+      if (std::strcmp(o->keyword, "connect_timeout") == 0 && o->val && std::atoi(o->val) > 0) seconds = std::atoi(o->val);
+    }
+    PQconninfoFree(options);
+  }
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  PostgresPollingStatusType state = PQstatus(conn_) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
+  while (state == PGRES_POLLING_READING || state == PGRES_POLLING_WRITING) {
+    if (!Wait(state == PGRES_POLLING_WRITING, until)) {
+      PQfinish(conn_);
+      conn_ = nullptr;
+      throw TeamUnreachable("Сервер компании недоступен: нет ответа за " + std::to_string(seconds) + " с");
+    }
+    state = PQconnectPoll(conn_);
+  }
+  if (state != PGRES_POLLING_OK || PQstatus(conn_) != CONNECTION_OK) {
     const std::string message = Trimmed(PQerrorMessage(conn_));
     PQfinish(conn_);
     conn_ = nullptr;
@@ -120,6 +143,27 @@ TPgConnection::TPgConnection(const std::string& conninfo) {
                          message.find("no password supplied") != std::string::npos;
     if (refused) throw TeamForbidden("Сервер компании не принял подключение: " + message);
     throw TeamUnreachable("Сервер компании недоступен: " + message);
+  }
+  // A stop while a large batch is being sent must not wait on the socket.
+  PQsetnonblocking(conn_, 1);
+}
+
+bool TPgConnection::Wait(bool forWrite, std::optional<std::chrono::steady_clock::time_point> until) {
+  for (;;) {
+    if (stop_ && stop_->load()) {
+      // Whatever was sent may still commit there: the work is safe to repeat.
+      PQfinish(conn_);
+      conn_ = nullptr;
+      throw TeamStopped("Обмен с сервером компании прерван");
+    }
+    int slice = 100;
+    if (until) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*until - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      slice = static_cast<int>(std::min<long long>(slice, left.count()));
+    }
+    const int socket = PQsocket(conn_);
+    if (socket < 0 || WaitSocket(socket, forWrite, slice)) return true;
   }
 }
 
@@ -145,19 +189,43 @@ void TPgConnection::Fail(const std::string& what, const char* sqlstate, const st
 }
 
 std::vector<TRow> TPgConnection::Query(const std::string& sql, const std::vector<std::optional<std::string>>& params) {
+  if (!conn_) throw TeamStopped("Обмен с сервером компании прерван");
   std::vector<const char*> values;
   for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
+  const std::string what = sql.substr(0, 40);
   // Without parameters, a script of several statements is allowed.
-  std::unique_ptr<PGresult, decltype(&PQclear)> result(
-      params.empty() ? PQexec(conn_, sql.c_str())
-                     : PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
-                                    nullptr, nullptr, 0),
-      &PQclear);
-  const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-    const char* state = result ? PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr;
-    const char* primary = result ? PQresultErrorField(result.get(), PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-    Fail(sql.substr(0, 40), state, primary ? primary : Trimmed(PQerrorMessage(conn_)));
+  const int sent = params.empty() ? PQsendQuery(conn_, sql.c_str())
+                                  : PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                                                      values.data(), nullptr, nullptr, 0);
+  if (!sent) Fail(what, nullptr, Trimmed(PQerrorMessage(conn_)));
+  // The socket's own deadlines (keepalives, TCP_USER_TIMEOUT) end a wait
+  // on a silent server; the statement's is the server's.
+  for (int flushed; (flushed = PQflush(conn_)) != 0;) {
+    if (flushed < 0) Fail(what, nullptr, Trimmed(PQerrorMessage(conn_)));
+    Wait(true, std::nullopt);
+    if (!PQconsumeInput(conn_)) Fail(what, nullptr, Trimmed(PQerrorMessage(conn_)));
+  }
+  using TResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
+  TResult result(nullptr, &PQclear), failed(nullptr, &PQclear);
+  for (;;) {
+    while (PQisBusy(conn_)) {
+      Wait(false, std::nullopt);
+      if (!PQconsumeInput(conn_)) Fail(what, nullptr, Trimmed(PQerrorMessage(conn_)));
+    }
+    TResult next(PQgetResult(conn_), &PQclear);
+    if (!next) break;
+    const ExecStatusType status = PQresultStatus(next.get());
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+      if (!failed) failed = std::move(next);
+    } else {
+      result = std::move(next);
+    }
+  }
+  if (failed || !result) {
+    const PGresult* r = failed.get();
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    const char* primary = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    Fail(what, state, primary ? primary : Trimmed(PQerrorMessage(conn_)));
   }
   std::vector<TRow> rows;
   const int n = PQntuples(result.get()), columns = PQnfields(result.get());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -30,6 +31,13 @@ class TeamForbidden : public TeamError {
   using TeamError::TeamError;
 };
 
+// The work was asked to stop (Ctrl+C, the window closing) and was left
+// where it stood.
+class TeamStopped : public TeamError {
+ public:
+  using TeamError::TeamError;
+};
+
 // Rows as text; a NULL is an empty optional.
 using TRow = std::vector<std::optional<std::string>>;
 
@@ -39,7 +47,9 @@ using TRow = std::vector<std::optional<std::string>>;
 class TPgConnection {
  public:
   // `conninfo` as libpq takes it (ConnInfo: TLS verified, the deadlines set).
-  explicit TPgConnection(const std::string& conninfo);
+  // Once `stop` is set, the wait in hand ends within a tenth of a second
+  // with TeamStopped, and the connection is closed.
+  explicit TPgConnection(const std::string& conninfo, const std::atomic<bool>* stop = nullptr);
   ~TPgConnection();
   TPgConnection(const TPgConnection&) = delete;
   TPgConnection& operator=(const TPgConnection&) = delete;
@@ -53,8 +63,11 @@ class TPgConnection {
   std::string QuoteLiteral(const std::string& text);
 
  private:
+  // Until the socket is ready; false when `until` passed first.
+  bool Wait(bool forWrite, std::optional<std::chrono::steady_clock::time_point> until);
   [[noreturn]] void Fail(const std::string& what, const char* sqlstate, const std::string& message);
   PGconn* conn_ = nullptr;
+  const std::atomic<bool>* stop_;
 };
 
 // BEGIN … COMMIT; rolled back when left without Commit (the server rolls

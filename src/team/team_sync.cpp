@@ -302,6 +302,8 @@ std::string WithCodes(const std::string& masked, const std::string& codes) {
   return masked.substr(0, start) + codes + masked.substr(start);
 }
 
+bool LacksCodes(const TSnapshotRecord& snapshot) { return sites::Sha256Hex(snapshot.content) != snapshot.hash; }
+
 void SaveServerAddress(TSiteStore& store, const TServerAddress& a) {
   store.BeforeWrite();
   sites::TTransaction t(store.Database());

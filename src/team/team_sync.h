@@ -38,5 +38,8 @@ TSyncReport Sync(sites::TSiteStore& store, TPgConnection& server);
 // line; joined back, it is byte for byte the file.
 std::string WithoutCodes(const std::string& content, std::string* codes = nullptr);
 std::string WithCodes(const std::string& masked, const std::string& codes);
+// A snapshot that came from the server without its keypad codes: its
+// content is not what its hash names.
+bool LacksCodes(const sites::TSnapshotRecord& snapshot);
 
 }  // namespace zarvex::team

@@ -15,18 +15,27 @@
 
 namespace zarvex::team::test {
 
+// A listening socket on a free loopback port; the kernel takes connections
+// into its backlog whether anyone accepts them or not.
+inline int ListenOnLoopback(int& port) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener, 8) != 0) {
+    close(listener);
+    return -1;
+  }
+  socklen_t size = sizeof a;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size);
+  port = ntohs(a.sin_port);
+  return listener;
+}
+
 class TCutProxy {
  public:
   TCutProxy(int serverPort, long cutAfter) : serverPort_(serverPort), cutAfter_(cutAfter) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(listener_, 4);
-    socklen_t size = sizeof a;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &size);
-    port_ = ntohs(a.sin_port);
+    listener_ = ListenOnLoopback(port_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~TCutProxy() {

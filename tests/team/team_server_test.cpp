@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,12 +16,14 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #ifdef ZARVEX_TEAM_CLI_TESTS
 #include "cli/cli_app.h"
 #include "cli/team_command.h"
 #endif
 #include "cut_proxy.h"
+#include "test_server.h"
 #include "settings/settings_format.h"
 #include "sites/sha256.h"
 #include "sites/site_store.h"
@@ -30,84 +33,7 @@
 namespace zarvex::team::test {
 namespace {
 
-namespace fs = std::filesystem;
-
-struct TServer {
-  fs::path dir;
-  std::string port;
-  TServerAddress As(const std::string& user) const {
-    TServerAddress a;
-    a.host = "127.0.0.1";
-    a.port = port;
-    a.database = "postgres";
-    a.user = user;
-    a.caFile = (dir / "ca.crt").string();
-    return a;
-  }
-  std::unique_ptr<TPgConnection> Connect(const std::string& user) const {
-    return std::make_unique<TPgConnection>(ConnInfo(As(user), std::chrono::seconds(10)));
-  }
-};
-TServer* server = nullptr;
-
-class ServerEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static TServer s;
-    s.dir = fs::temp_directory_path() / ("zarvex-team-test-" + std::to_string(getpid()));
-    fs::remove_all(s.dir);
-    fs::create_directories(s.dir);
-    s.port = std::to_string(20000 + getpid() % 30000);
-    const std::string start = "bash " ZARVEX_PG_TEST_SERVER " start " + (s.dir / "server").string() + " " + s.port;
-    ASSERT_EQ(std::system(start.c_str()), 0) << start;
-    s.dir /= "server";
-    // Passwords where libpq looks for them, in a file of the test's own.
-    std::ifstream admin(s.dir / "admin.password");
-    std::string password;
-    std::getline(admin, password);
-    const fs::path pgpass = s.dir.parent_path() / "pgpass";
-    // Any port: the cutting proxy stands in front of the server on its own.
-    std::ofstream(pgpass) << "127.0.0.1:*:*:zarvex_admin:" << password << "\n"
-                          << "127.0.0.1:*:*:ivan:ivan-password\n"
-                          << "127.0.0.1:*:*:olga:olga-password\n"
-                          << "127.0.0.1:*:*:petr:petr-password\n"
-                          << "127.0.0.1:*:*:anna:anna-password\n";
-    fs::permissions(pgpass, fs::perms::owner_read | fs::perms::owner_write);
-    setenv("PGPASSFILE", pgpass.c_str(), 1);
-    server = &s;
-    auto root = s.Connect("zarvex_admin");
-    ASSERT_EQ(InitTeamSchema(*root), 0);
-    AddTechnician(*root, "ivan", "Север", TRole::Technician, "ivan-password", false);
-    AddTechnician(*root, "olga", "Север", TRole::Technician, "olga-password", false);
-    AddTechnician(*root, "petr", "Юг", TRole::Technician, "petr-password", false);
-    AddTechnician(*root, "anna", "Юг", TRole::Senior, "anna-password", false);
-  }
-  void TearDown() override {
-    if (!server) return;
-    const std::string stop = "bash " ZARVEX_PG_TEST_SERVER " stop " + server->dir.string();
-    std::system(stop.c_str());
-    std::error_code ignored;
-    fs::remove_all(server->dir.parent_path(), ignored);
-  }
-};
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
-
-// A laptop: its own site database, syncing as one technician.
-struct TLaptop {
-  TLaptop(const std::string& name, const std::string& user) : login(user) {
-    path = (server->dir.parent_path() / (name + ".db")).string();
-    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
-    sites::TStoreOptions options;
-    options.dailyBackups = 0;
-    store = std::make_unique<sites::TSiteStore>(path, options);
-  }
-  TSyncReport Sync() {
-    auto link = server->Connect(login);
-    return team::Sync(*store, *link);
-  }
-  std::string login, path;
-  std::unique_ptr<sites::TSiteStore> store;
-};
 
 std::string PanelFile(const std::string& id, const std::string& codes = "1234") {
   TCFG cfg;
@@ -407,17 +333,24 @@ TEST(TeamSchemaTest, InitTwiceChangesNothingAndASchemaNewerThanTheProgramIsRefus
 
 TEST(TeamSyncTest, ASilentServerIsToldByTheProgramsOwnDeadline) {
   // Takes the connection and never says a word.
-  const int silent = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(listen(silent, 4), 0);
-  socklen_t size = sizeof a;
-  getsockname(silent, reinterpret_cast<sockaddr*>(&a), &size);
+  int port = 0;
+  const int silent = ListenOnLoopback(port);
+  ASSERT_GE(silent, 0);
   TServerAddress quiet = server->As("ivan");
-  quiet.port = std::to_string(ntohs(a.sin_port));
+  quiet.port = std::to_string(port);
   EXPECT_THROW(TPgConnection(ConnInfo(quiet, std::chrono::seconds(2))), TeamUnreachable);
+
+  // Asked to stop (Ctrl+C, the window closing), the wait ends long before
+  // the connection's own deadline, and the stop is told as a stop.
+  std::atomic<bool> stop{false};
+  std::thread asker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop = true;
+  });
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_THROW(TPgConnection(ConnInfo(quiet, std::chrono::seconds(60)), &stop), TeamStopped);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+  asker.join();
   close(silent);
 }
 

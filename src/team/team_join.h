@@ -1,0 +1,33 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "sites/site_store.h"
+#include "team/pg_connection.h"
+
+namespace zarvex::team {
+
+// Who the server says this login is.
+struct TTechnicianLogin {
+  std::string login, branch, role;
+  bool seesCodes = false;
+};
+
+// Links this laptop to the company's server once: the password (when given)
+// where libpq looks for it, the login checked with the server, then the
+// address saved with the sites. Throws TeamForbidden for a login that is
+// no technician's, TeamError otherwise; nothing is saved then but the
+// password.
+TTechnicianLogin JoinServer(sites::TSiteStore& store, const TServerAddress& address, const std::string* password,
+                            const std::atomic<bool>* stop = nullptr);
+
+// One line of a site's append-only record on the server.
+struct TSiteLogEntry {
+  std::string received;  // UTC, as the server took it
+  std::string pushedBy, technician, laptop, field, value;
+};
+std::vector<TSiteLogEntry> SiteLog(TPgConnection& server, const std::string& siteUid);
+
+}  // namespace zarvex::team
