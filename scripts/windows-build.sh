@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds zarvex-settings.exe and zarvex-cli.exe for 64-bit Windows with
-# mingw-w64, the cross-built static Qt (scripts/windows-qt.sh) and SQLite
-# (scripts/windows-sqlite.sh), runs the
+# mingw-w64, the cross-built static Qt (scripts/windows-qt.sh), SQLite
+# (scripts/windows-sqlite.sh) and libpq.dll (scripts/windows-libpq.sh), runs the
 # tests under Wine and Xvfb, and packs the installer and the portable zip.
 #   bash scripts/windows-build.sh [--no-tests] [build directory, default build-windows]
 set -euo pipefail
@@ -15,11 +15,12 @@ trap 'echo "windows-build.sh: FAILED (see above)" >&2' ERR
 
 qt=$(bash scripts/windows-qt.sh | tail -1)
 sqlite=$(bash scripts/windows-sqlite.sh | tail -1)
-step "configure ($qt, $sqlite)"
+libpq=$(bash scripts/windows-libpq.sh | tail -1)
+step "configure ($qt, $sqlite, $libpq)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
   -DZARVEX_WINDOWS_QT="$qt" -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr \
-  -DZARVEX_WINDOWS_SQLITE="$sqlite" \
+  -DZARVEX_WINDOWS_SQLITE="$sqlite" -DZARVEX_WINDOWS_LIBPQ="$libpq" \
   -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$repo/cmake/wine-run.sh" >/dev/null
 step "build"
@@ -31,12 +32,15 @@ for program in zarvex-settings zarvex-cli; do
   x86_64-w64-mingw32-objcopy --only-keep-debug "$exe" "$build/debug/$program.exe.debug"
   x86_64-w64-mingw32-strip -o "$build/dist/$program.exe" "$exe"
 done
+# The one DLL the programs need, beside them, with its licences.
+cp "$libpq/bin/libpq.dll" "$libpq/LICENSE-PostgreSQL.txt" "$libpq/LICENSE-OpenSSL.txt" "$build/dist/"
 step "installer and portable zip"
 version=$(sed -n 's/^project(ZarvexSettings VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 makensis -V2 -DVERSION="$version" -DDIST="$build/dist" -DICON="$build/src/app/zarvex-settings.ico" \
   -DOUTFILE="$build/zarvex-settings-$version-setup.exe" packaging/windows/installer.nsi
 (cd "$build/dist" && rm -f "../zarvex-settings-$version-portable.zip" &&
-  zip -q -9 "../zarvex-settings-$version-portable.zip" zarvex-settings.exe zarvex-cli.exe)
+  zip -q -9 "../zarvex-settings-$version-portable.zip" zarvex-settings.exe zarvex-cli.exe libpq.dll \
+    LICENSE-PostgreSQL.txt LICENSE-OpenSSL.txt)
 ls -l "$build/dist" "$build"/zarvex-settings-"$version"-* | sed 's/^/  /' >&2
 if [ "$tests" = 1 ]; then
   step "tests under Wine"

@@ -18,25 +18,12 @@ if [ -f "$stamp" ]; then
   echo "$prefix"; exit 0
 fi
 
-if [ "$(id -u)" -eq 0 ]; then as_root=(); else as_root=(sudo); fi
 
 step "install the cross compiler and build tools"
 bash scripts/install-deps.sh windows
 
 step "enable Debian source packages"
-# apt-get source needs a deb-src entry; derive it from the configured deb one.
-if ! apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null | grep -q '^Sources$'; then
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
-      "${as_root[@]}" tee /etc/apt/sources.list.d/zarvex-deb-src.sources >/dev/null
-  elif [ -f /etc/apt/sources.list ]; then
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list |
-      "${as_root[@]}" tee /etc/apt/sources.list.d/zarvex-deb-src.list >/dev/null
-  else
-    echo "windows-qt.sh: no Debian apt source to derive a deb-src entry from" >&2; exit 1
-  fi
-  "${as_root[@]}" apt-get update
-fi
+bash scripts/deb-src.sh
 
 mkdir -p "$cache/src" "$cache/logs"
 fetch() {  # source package, folder glob

@@ -14,8 +14,7 @@ if [ -f "$stamp" ]; then echo "$prefix"; exit 0; fi
 
 step "install the cross compiler and tclsh"
 bash scripts/install-deps.sh windows
-# The deb-src entry is the Qt script's; it adds one when there is none.
-bash scripts/windows-qt.sh >/dev/null
+bash scripts/deb-src.sh
 
 mkdir -p "$cache/src" "$cache/logs"
 step "download sqlite3 source"

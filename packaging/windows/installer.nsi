@@ -3,7 +3,8 @@
 ; Documents when started in its install folder), an entry under Programs and
 ; Features, and /S for a silent install. Neither the installer nor the
 ; uninstaller replaces or removes a program that is running.
-;   makensis -DVERSION=3.0.8 -DDIST=<folder with the two exe> -DICON=<ico> -DOUTFILE=<setup.exe>
+;   makensis -DVERSION=3.0.8 -DDIST=<folder with the programs, libpq.dll and its licences> -DICON=<ico> -DOUTFILE=<setup.exe>
+; libpq.dll (with OpenSSL inside) is named with its licences on a page of its own.
 ; A 64-bit installer for the 64-bit programs (it also runs under a Wine without
 ; 32-bit support).
 Target amd64-unicode
@@ -28,6 +29,9 @@ VIAddVersionKey /LANG=1049 "FileDescription" "Установка ${MENU_NAME}"
 VIAddVersionKey /LANG=1049 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1049 "LegalCopyright" "Zarvex Settings developers"
 
+LicenseData "third-party.txt"
+LicenseText "Программа использует библиотеки других авторов:" "Далее"
+Page license
 Page directory
 Page instfiles
 UninstPage uninstConfirm
@@ -39,6 +43,9 @@ Section "Install"
   SetOutPath "$INSTDIR"
   File "${DIST}\zarvex-settings.exe"
   File "${DIST}\zarvex-cli.exe"
+  File "${DIST}\libpq.dll"
+  File "${DIST}\LICENSE-PostgreSQL.txt"
+  File "${DIST}\LICENSE-OpenSSL.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   ; Starts in the install folder, like a double-click; the program then
   ; keeps zarvex.cfg in Documents as Windows knows it (OneDrive included),
@@ -81,6 +88,9 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${MENU_NAME}.lnk"
   Delete "$INSTDIR\zarvex-settings.exe"
   Delete "$INSTDIR\zarvex-cli.exe"
+  Delete "$INSTDIR\libpq.dll"
+  Delete "$INSTDIR\LICENSE-PostgreSQL.txt"
+  Delete "$INSTDIR\LICENSE-OpenSSL.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
