@@ -16,9 +16,14 @@
 #include <QVBoxLayout>
 
 #include "settings/settings_format.h"
+#include "sites/field_changes.h"
 #include "sites/utc_time.h"
+#include "team/team_sync.h"
 #include "ui/compare_dialog.h"
 #include "ui/report_dialog.h"
+#include "ui/site_log_dialog.h"
+#include "ui/team_join_dialog.h"
+#include "ui/team_worker.h"
 #include "ui/tform1.h"
 #include "ui/tmain_window.h"
 
@@ -52,10 +57,34 @@ QPushButton* Button(const QString& text, const char* name) {
   return button;
 }
 
+// A snapshot from the company's server without the keypad codes (the role
+// may not see them) shows them as hidden, never as blank codes.
+constexpr char kHiddenCode[] = "****";
+
 TCFG RecordOf(const sites::TSnapshotRecord& r) {
   TCFG cfg;
   ParseSettings(r.content, cfg);
+  if (team::LacksCodes(r)) {
+    cfg.KeypadCode0 = kHiddenCode;
+    for (Text& code : cfg.KeypadCode) code = kHiddenCode;
+  }
   return cfg;
+}
+
+// The newest change of the site's fields: who made it and on which laptop.
+std::optional<sites::TFieldChange> LastChange(const std::vector<sites::TFieldChange>& changes) {
+  std::optional<sites::TFieldChange> last;
+  for (const sites::TFieldChange& c : changes) {
+    if (!c.made.empty() && (!last || c.made > last->made)) last = c;
+  }
+  return last;
+}
+
+QString ChangedText(const sites::TSite& site, const std::optional<sites::TFieldChange>& last) {
+  if (!last) return QStringLiteral("Изменён %1, %2").arg(When(site.changed), Q(site.technician));
+  QString who = Q(last->technician);
+  if (!last->laptop.empty() && last->laptop != last->technician) who += QStringLiteral(" (%1)").arg(Q(last->laptop));
+  return QStringLiteral("Изменён %1, %2").arg(When(last->made), who);
 }
 
 }  // namespace
@@ -74,9 +103,9 @@ TSitesDialog::TSitesDialog(TMainWindow& main, sites::TSiteStore& store)
   setObjectName(QStringLiteral("SitesDialog"));
   setWindowTitle(QStringLiteral("Объекты"));
   resize(980, 600);
-  auto* layout = new QHBoxLayout(this);
+  auto* layout = new QVBoxLayout(this);
   auto* splitter = new QSplitter;
-  layout->addWidget(splitter);
+  layout->addWidget(splitter, 1);
 
   auto* left = new QWidget;
   auto* leftLayout = new QVBoxLayout(left);
@@ -120,8 +149,13 @@ TSitesDialog::TSitesDialog(TMainWindow& main, sites::TSiteStore& store)
   rightLayout->addLayout(form);
   auto* saveRow = new QHBoxLayout;
   changed_ = new QLabel;
+  changed_->setObjectName(QStringLiteral("LabelSiteChanged"));
+  changed_->setWordWrap(true);
   save_ = Button(QStringLiteral("Сохранить объект"), "ButtonSaveSite");
+  siteLog_ = Button(QStringLiteral("Журнал"), "ButtonSiteLog");
+  siteLog_->setToolTip(QStringLiteral("Кто и когда менял объект — запись сервера компании"));
   saveRow->addWidget(changed_, 1);
+  saveRow->addWidget(siteLog_);
   saveRow->addWidget(save_);
   rightLayout->addLayout(saveRow);
   conflicts_ = new QLabel;
@@ -154,6 +188,32 @@ TSitesDialog::TSitesDialog(TMainWindow& main, sites::TSiteStore& store)
   splitter->addWidget(right);
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({300, 680});
+
+  // The company's server: what waits, when it last synced, whether it answers.
+  team_ = main_.Team();
+  auto* teamRow = new QHBoxLayout;
+  teamStatus_ = new QLabel;
+  teamStatus_->setObjectName(QStringLiteral("LabelTeamStatus"));
+  teamStatus_->setWordWrap(true);
+  auto* join = Button(QStringLiteral("Подключиться к серверу компании…"), "ButtonTeamJoin");
+  teamSync_ = Button(QStringLiteral("Синхронизировать"), "ButtonTeamSync");
+  teamRow->addWidget(teamStatus_, 1);
+  teamRow->addWidget(join);
+  teamRow->addWidget(teamSync_);
+  layout->addLayout(teamRow);
+  if (team_) {
+    connect(join, &QPushButton::clicked, this, [this] {
+      TTeamJoinDialog dialog(*team_, this);
+      dialog.exec();
+    });
+    connect(teamSync_, &QPushButton::clicked, team_, &TTeamWorker::Sync);
+    connect(team_, &TTeamWorker::StateChanged, this, &TSitesDialog::ShowTeamState);
+    connect(team_, &TTeamWorker::Synced, this, &TSitesDialog::TeamSynced);
+  } else {
+    join->setEnabled(false);
+  }
+  connect(siteLog_, &QPushButton::clicked, this, &TSitesDialog::ShowSiteLog);
+  ShowTeamState();
 
   connect(search_, &QLineEdit::textChanged, this, &TSitesDialog::Refresh);
   connect(list_, &QListWidget::currentRowChanged, this, &TSitesDialog::ShowSelected);
@@ -245,15 +305,19 @@ void TSitesDialog::ShowSite(std::optional<int64_t> siteId) {
   std::optional<sites::TSite> site;
   std::vector<sites::TSitePanel> panels;
   std::vector<sites::TSiteConflict> conflicts;
+  std::optional<sites::TFieldChange> lastChange;
   shownSnapshots_.clear();
   Try([&] {
     if (siteId) {
       site = store_.Site(*siteId);
       panels = store_.Panels(*siteId);
       conflicts = store_.Conflicts(*siteId);
+      lastChange = LastChange(store_.Changes(*siteId));
     }
     shownSnapshots_ = store_.Snapshots(siteId);
   });
+  shownSite_ = site;
+  siteLog_->setEnabled(site.has_value() && team_ && team_->State().joined);
   for (QLineEdit* edit : {name_, customer_, address_, phones_}) edit->setEnabled(site.has_value());
   notes_->setEnabled(site.has_value());
   save_->setEnabled(site.has_value());
@@ -262,8 +326,7 @@ void TSitesDialog::ShowSite(std::optional<int64_t> siteId) {
   address_->setText(site ? Q(site->address) : QString());
   phones_->setText(site ? Q(site->phones) : QString());
   notes_->setPlainText(site ? Q(site->notes) : QString());
-  changed_->setText(site ? QStringLiteral("Изменён %1, %2").arg(When(site->changed), Q(site->technician))
-                         : QStringLiteral("Снимки, ещё не подшитые к объекту"));
+  changed_->setText(site ? ChangedText(*site, lastChange) : QStringLiteral("Снимки, ещё не подшитые к объекту"));
   shownChanged_ = site ? site->changed : std::string();
   ShowConflicts(conflicts);
   panels_->setRowCount(static_cast<int>(panels.size()));
@@ -366,7 +429,23 @@ std::optional<sites::TSnapshotRecord> TSitesDialog::SelectedSnapshot() {
 }
 
 void TSitesDialog::LoadSnapshot() {
-  if (const auto s = SelectedSnapshot()) main_.Form().ApplyRecord(RecordOf(*s));
+  const auto s = SelectedSnapshot();
+  if (!s) return;
+  if (!team::LacksCodes(*s)) {
+    main_.Form().ApplyRecord(RecordOf(*s));
+    return;
+  }
+  // The codes stay as the window holds them: a write never sends hidden ones.
+  TCFG cfg;
+  ParseSettings(s->content, cfg);
+  const TCFG window = main_.Form().CollectedCopy();
+  cfg.KeypadCode0 = window.KeypadCode0;
+  cfg.KeypadCode = window.KeypadCode;
+  main_.Form().ApplyRecord(cfg);
+  QMessageBox::information(
+      this, windowTitle(),
+      QStringLiteral("В этом снимке нет кодов клавиатуры (Код 1–10): вашей роли они не видны. Загружено всё, "
+                     "кроме них; коды в окне остались прежними — проверьте их перед записью на панель."));
 }
 
 void TSitesDialog::CompareSnapshot() {
@@ -401,6 +480,59 @@ void TSitesDialog::FileSnapshotUnder() {
   if (!ok) return;
   const auto index = static_cast<size_t>(names.indexOf(chosen));
   if (Try([&] { store_.Refile(s->id, all[index].id); })) ShowSite(shown_);
+}
+
+void TSitesDialog::ShowTeamState() {
+  if (!team_) {
+    teamStatus_->setText(QStringLiteral("Сервер компании недоступен в этой сборке"));
+    teamSync_->setEnabled(false);
+    return;
+  }
+  const TTeamState& state = team_->State();
+  teamStatus_->setText(TeamStatusText(state));
+  // A lost connection is told here, not in a box.
+  teamStatus_->setToolTip(state.problem);
+  teamStatus_->setStyleSheet(state.reach == TTeamState::Reach::Reachable || !state.joined
+                                 ? QString()
+                                 : QStringLiteral("color: #b00000"));
+  teamSync_->setEnabled(state.joined && !state.syncing);
+  siteLog_->setEnabled(shownSite_.has_value() && state.joined);
+}
+
+bool TSitesDialog::PageEdited() const {
+  if (!shownSite_) return false;
+  return S(name_->text()) != shownSite_->name || S(customer_->text()) != shownSite_->customer ||
+         S(address_->text()) != shownSite_->address || S(phones_->text()) != shownSite_->phones ||
+         notes_->toPlainText().toStdString() != shownSite_->notes;
+}
+
+void TSitesDialog::TeamSynced(bool tookSomething) {
+  if (!tookSomething) return;
+  if (!PageEdited()) {
+    Refresh();
+    return;
+  }
+  // The installer's typing stays; a save then asks about the colleague's edit.
+  const std::optional<int64_t> keep = shown_;
+  const QString name = name_->text(), customer = customer_->text(), address = address_->text(),
+                phones = phones_->text(), notes = notes_->toPlainText();
+  const std::string changed = shownChanged_;
+  const std::optional<sites::TSite> site = shownSite_;
+  Refresh();
+  if (shown_ != keep) return;
+  name_->setText(name);
+  customer_->setText(customer);
+  address_->setText(address);
+  phones_->setText(phones);
+  notes_->setPlainText(notes);
+  shownChanged_ = changed;
+  shownSite_ = site;
+}
+
+void TSitesDialog::ShowSiteLog() {
+  if (!shownSite_ || !team_) return;
+  TSiteLogDialog dialog(*team_, Q(shownSite_->uid), Q(shownSite_->name), this);
+  dialog.exec();
 }
 
 }  // namespace zarvex

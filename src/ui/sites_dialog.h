@@ -18,6 +18,7 @@ class QVBoxLayout;
 namespace zarvex {
 
 class TMainWindow;
+class TTeamWorker;
 
 // «Объекты»: the installer's sites, searched as they type; a site's page
 // with its fields, its panels and its snapshots newest first, each to load
@@ -46,6 +47,7 @@ class TSitesDialog : public QDialog {
   void CompareSnapshot();
   void PrintSnapshot();
   void FileSnapshotUnder();
+  void ShowSiteLog();
 
  private:
   void ShowSite(std::optional<int64_t> siteId);
@@ -54,11 +56,21 @@ class TSitesDialog : public QDialog {
   void ShowConflicts(const std::vector<sites::TSiteConflict>& conflicts);
   // The next page of the search's sites, as the list scrolls to its end.
   bool FetchMore();
+  // The team server's line; a sync that brought something refreshes the
+  // list, and the page unless the installer is editing it.
+  void ShowTeamState();
+  void TeamSynced(bool tookSomething);
+  bool PageEdited() const;
 
   TMainWindow& main_;
   sites::TSiteStore& store_;
   std::optional<int64_t> shown_;
   std::string shownChanged_;
+  std::optional<sites::TSite> shownSite_;
+  TTeamWorker* team_ = nullptr;  // none: the program runs without it
+  QLabel* teamStatus_ = nullptr;
+  QPushButton* teamSync_ = nullptr;
+  QPushButton* siteLog_ = nullptr;
   std::vector<sites::TSnapshotRecord> shownSnapshots_;
   int fetched_ = 0;     // sites of the search in the list so far
   bool more_ = false;   // and whether more may follow

@@ -25,8 +25,9 @@
 #include "sites/utc_time.h"
 #include "ui/filing_prompt.h"
 #include "ui/history_dialog.h"
-#include "ui/sites_dialog.h"
 #include "ui/report_dialog.h"
+#include "ui/sites_dialog.h"
+#include "ui/team_worker.h"
 #include "ui/tform1.h"
 
 namespace zarvex {
@@ -314,6 +315,7 @@ void TMainWindow::OpenSites(const QString& path) {
     sites_ = std::make_unique<sites::TSiteStore>(path.toStdString(), options);
     // What this run saved meanwhile is filed on its own.
     sites::ImportHistoryOnce(*sites_, *history_, nullptr, started_);
+    StartTeam();
   } catch (const sites::SitesBusy& e) {
     sites_.reset();
     sitesWaiting_ = true;
@@ -328,9 +330,23 @@ void TMainWindow::OpenSites(const QString& path) {
   }
 }
 
+void TMainWindow::StartTeam() {
+  if (team_) return;
+  // Its own thread and database connection: the start never waits on the
+  // network, whatever the server does.
+  team_ = std::make_unique<TTeamWorker>(sitesPath_);
+  team_->Sync();
+  teamTimer_.setInterval(std::chrono::duration_cast<std::chrono::milliseconds>(kTeamSyncEvery));
+  connect(&teamTimer_, &QTimer::timeout, team_.get(), &TTeamWorker::Sync, Qt::UniqueConnection);
+  teamTimer_.start();
+}
+
 void TMainWindow::DropDamagedSites(const QString& problem, const std::string& backup) {
   // The prompt holds the store: it goes first.
   if (filingPrompt_) delete filingPrompt_.data();
+  // Its own connection would keep the damaged file's journal open.
+  teamTimer_.stop();
+  team_.reset();
   sites_.reset();
   sitesProblem_ = problem;
   sitesBackup_ = QString::fromStdString(backup.empty() ? sites::NewestHealthyBackup(sitesPath_.toStdString()) : backup);
@@ -375,6 +391,7 @@ bool TMainWindow::FileNow(const TQueuedFiling& filing) {
   // Inside the transfer's slots: a database failure is told, never thrown on.
   try {
     filed = sites_->FileSnapshot(FormatSettings(cfg), filing.kind, read ? std::nullopt : filing.site, filing.taken);
+    if (team_) team_->RefreshState();  // one more waits to go
     if (!read) {
       // Made while the filing prompt is open: it goes where the read goes.
       if (!filing.site) unfiledSinceRead_.push_back(filed.id);
@@ -473,6 +490,8 @@ void TMainWindow::About() {
 void TMainWindow::closeEvent(QCloseEvent* event) {
   if (form_.FormClose()) {
     event->accept();
+    teamTimer_.stop();
+    if (team_) team_->Finish(kTeamCloseLimit);
   } else {
     event->ignore();
   }

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+#include <chrono>
 #include <ctime>
 #include <deque>
 #include <memory>
@@ -21,6 +22,7 @@ namespace zarvex {
 
 class TForm1;
 class ModalUi;
+class TTeamWorker;
 
 // The program's top-level window: a menu bar over TForm1, which stays the
 // client area exactly as designed (769 x 648). It keeps the configuration
@@ -51,6 +53,12 @@ class TMainWindow : public QMainWindow {
   // A damaged database: asks to put its newest healthy copy back, and
   // opens it when the installer agrees. False when nothing was restored.
   bool OfferSitesBackup();
+  // The company's server, once the site database is open; null before.
+  TTeamWorker* Team() const { return team_.get(); }
+  // How often the window syncs on its own while it is open.
+  static constexpr std::chrono::minutes kTeamSyncEvery{5};
+  // The longest the close waits for a last sync of what waits to go.
+  static constexpr std::chrono::seconds kTeamCloseLimit{3};
   // The site the last read was filed under, this run.
   std::optional<int64_t> CurrentSite() const { return currentSite_; }
 
@@ -77,6 +85,8 @@ class TMainWindow : public QMainWindow {
   // The database turned out damaged: the program goes on without it, and
   // «Объекты» offers its newest healthy copy.
   void DropDamagedSites(const QString& problem, const std::string& backup);
+  // The company's server's worker, with its periodic sync.
+  void StartTeam();
   // Files the snapshot in the site database: a read unfiled, then proposed
   // for its site; what follows it (write, verify, reset) under the site the
   // read went to.
@@ -122,6 +132,8 @@ class TMainWindow : public QMainWindow {
   std::vector<int64_t> unfiledSinceRead_;
   std::set<std::string> askedUnmatched_;  // panels matching no site ask once a run
   QPointer<QDialog> filingPrompt_;
+  std::unique_ptr<TTeamWorker> team_;
+  QTimer teamTimer_;
 };
 
 }  // namespace zarvex

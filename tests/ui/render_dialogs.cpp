@@ -3,6 +3,7 @@
 //   render_dialogs <output directory>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -15,7 +16,11 @@
 #include "settings/settings_format.h"
 #include "ui/compare_dialog.h"
 #include "ui/filing_prompt.h"
+#include "team/team_sync.h"
+#include "ui/site_log_dialog.h"
 #include "ui/sites_dialog.h"
+#include "ui/team_join_dialog.h"
+#include "ui/team_worker.h"
 #include "ui/history_dialog.h"
 #include "ui/report_dialog.h"
 #include "ui/tform1.h"
@@ -98,6 +103,43 @@ int main(int argc, char* argv[]) {
     prompt.setAttribute(Qt::WA_DeleteOnClose, false);
     prompt.show();
     ok &= Save(prompt, out + QStringLiteral("/filing-prompt.png"));
+
+    // The company's server, joined but out of reach (nothing listens there).
+    zarvex::TTeamWorker& team = *window.Team();
+    zarvex::team::TServerAddress away;
+    away.host = "127.0.0.1";
+    away.port = "9";
+    away.database = "zarvex";
+    away.user = "ivanov";
+    away.caFile = "/home/ivanov/company-ca.crt";
+    zarvex::team::SaveServerAddress(*store, away);
+    team.Sync();
+    QElapsedTimer waited;
+    waited.start();
+    while ((team.State().syncing || team.State().reach == zarvex::TTeamState::Reach::Unknown) && waited.elapsed() < 20000) {
+      QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    zarvex::TSitesDialog offline(window, *store);
+    offline.show();
+    offline.SiteList()->setCurrentRow(3);
+    ok &= Save(offline, out + QStringLiteral("/sites-team-offline.png"));
+    zarvex::TTeamJoinDialog join(team, &window);
+    join.show();
+    ok &= Save(join, out + QStringLiteral("/team-join-dialog.png"));
+    zarvex::TSiteLogDialog log(team, QString::fromStdString(shop.uid), QString::fromStdString(shop.name), &window);
+    log.show();
+    waited.restart();
+    while (waited.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    // As a reachable server answers it.
+    emit team.LogReady(QString::fromStdString(shop.uid),
+                       {{QStringLiteral("2026-12-01 12:05:00"), QStringLiteral("Иванов И. И."),
+                         QStringLiteral("LAPTOP-IVANOV"), QStringLiteral("address"),
+                         QStringLiteral("г. Вологда, ул. Преображенского, 28, корп. 2"), QStringLiteral("ivanov")},
+                        {QStringLiteral("2026-12-02 08:40:12"), QStringLiteral("Смирнова О. А."),
+                         QStringLiteral("NB-SMIRNOVA"), QStringLiteral("phones"), QStringLiteral("+7 921 555-01-02"),
+                         QStringLiteral("smirnova")}},
+                       QString());
+    ok &= Save(log, out + QStringLiteral("/site-log-dialog.png"));
   } else {
     std::fprintf(stderr, "no site database: %s\n", qPrintable(window.SitesProblem()));
     ok = false;
