@@ -353,19 +353,20 @@ struct TSiteStore::Impl {
 
   // Inserts unless the same snapshot is there; returns whether it was added.
   bool InsertSnapshot(TSnapshotRecord& r) {
-    TStatement insert = db->Prepare(
+    TStatement& insert = db->Cached(
         "INSERT OR IGNORE INTO snapshots(site_id, hash, content, kind, taken, program_version, technician, "
         "model, firmware) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     insert.Bind(1, r.siteId).Bind(2, r.hash).Bind(3, r.content).Bind(4, r.kind).Bind(5, r.taken)
         .Bind(6, r.programVersion).Bind(7, r.technician).Bind(8, r.model).Bind(9, int64_t{r.firmware});
     insert.Run();
     const bool added = db->Changes() > 0;
-    TStatement id = db->Prepare("SELECT id, site_id FROM snapshots WHERE hash = ?1 AND taken = ?2 AND kind = ?3");
+    TStatement& id = db->Cached("SELECT id, site_id FROM snapshots WHERE hash = ?1 AND taken = ?2 AND kind = ?3");
     id.Bind(1, r.hash).Bind(2, r.taken).Bind(3, r.kind);
     if (id.Step()) {
       r.id = id.Int(0);
       r.siteId = id.IsNull(1) ? std::nullopt : std::optional<int64_t>(id.Int(1));
     }
+    id.Reset();  // no read left open on the table
     return added;
   }
 };

@@ -53,7 +53,10 @@ TDatabase::TDatabase(const std::string& path, Mode mode) : path_(path) {
   sqlite3_progress_handler(db_, 1000, &TDatabase::ProgressHandler, this);
 }
 
-TDatabase::~TDatabase() { sqlite3_close_v2(db_); }
+TDatabase::~TDatabase() {
+  cached_.clear();  // finalized before the connection closes
+  sqlite3_close_v2(db_);
+}
 
 int TDatabase::BusyHandler(void* self, int count) {
   auto* db = static_cast<TDatabase*>(self);
@@ -113,6 +116,13 @@ TStatement TDatabase::Prepare(const std::string& sql) {
     Fail("Ошибка базы объектов");
   }
   return TStatement(*this, stmt);
+}
+
+TStatement& TDatabase::Cached(const std::string& sql) {
+  auto found = cached_.find(sql);
+  if (found == cached_.end()) found = cached_.emplace(sql, std::make_unique<TStatement>(Prepare(sql))).first;
+  found->second->Reset();
+  return *found->second;
 }
 
 std::string TDatabase::JournalMode(const std::string& mode) {

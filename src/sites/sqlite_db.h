@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -80,6 +82,9 @@ class TDatabase {
 
   void Exec(const std::string& sql);
   TStatement Prepare(const std::string& sql);
+  // The same statement prepared once and kept for this connection's life,
+  // reset for use: for what runs once per row of a large batch.
+  TStatement& Cached(const std::string& sql);
   int64_t LastInsertId() const;
   int Changes() const;
   sqlite3* Handle() { return db_; }
@@ -115,6 +120,7 @@ class TDatabase {
   static int ProgressHandler(void* self);
 
   sqlite3* db_ = nullptr;
+  std::map<std::string, std::unique_ptr<TStatement>> cached_;
   std::string path_;
   bool readOnly_ = false;
   bool poisoned_ = false;

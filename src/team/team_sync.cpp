@@ -79,13 +79,22 @@ std::string Field(const char* name, const std::string& value, bool first = false
   return std::string(first ? "" : ",") + "\"" + name + "\":" + JsonString(value);
 }
 
-std::vector<std::string> Parents(TDatabase& db, const std::string& changeId) {
-  TStatement s = db.Prepare("SELECT parent_id FROM site_change_parents WHERE change_id = ?1 ORDER BY parent_id");
-  s.Bind(1, changeId);
+std::vector<std::string> Parents(TStatement& query, const std::string& changeId) {
+  query.Bind(1, changeId);
   std::vector<std::string> parents;
-  while (s.Step()) parents.push_back(s.Text(0));
+  while (query.Step()) parents.push_back(query.Text(0));
+  query.Reset();
   return parents;
 }
+
+// The ledger's three inserts, each prepared once for a whole batch.
+struct TLedgerInserts {
+  explicit TLedgerInserts(TDatabase& db)
+      : site(db.Prepare("INSERT OR IGNORE INTO team_sent_sites VALUES(?1)")),
+        change(db.Prepare("INSERT OR IGNORE INTO team_sent_changes VALUES(?1)")),
+        snapshot(db.Prepare("INSERT OR IGNORE INTO team_sent_snapshots VALUES(?1, ?2, ?3)")) {}
+  TStatement site, change, snapshot;
+};
 
 std::vector<std::string> Split(const std::string& text, char by) {
   std::vector<std::string> parts;
@@ -124,11 +133,13 @@ int PushBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPu
         "SELECT change_id, site_uid, field, value, made, technician, laptop, id FROM site_changes "
         "WHERE id > ?2 AND change_id NOT IN (SELECT change_id FROM team_sent_changes) ORDER BY id LIMIT ?1");
     s.Bind(1, int64_t{kBatch}).Bind(2, after.change);
+    TStatement parentsOf =
+        db.Prepare("SELECT parent_id FROM site_change_parents WHERE change_id = ?1 ORDER BY parent_id");
     while (s.Step()) {
       after.change = s.Int(7);
       changeIds.push_back(s.Text(0));
       std::vector<std::string> parents;
-      for (const std::string& p : Parents(db, s.Text(0))) parents.push_back(JsonString(p));
+      for (const std::string& p : Parents(parentsOf, s.Text(0))) parents.push_back(JsonString(p));
       changesJson.push_back("{" + Field("change_id", s.Text(0), true) + Field("site_uid", s.Text(1)) +
                             Field("field", s.Text(2)) + Field("value", s.Text(3)) + Field("made", s.Text(4)) +
                             Field("technician", s.Text(5)) + Field("laptop", s.Text(6)) +
@@ -161,11 +172,10 @@ int PushBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPu
                {JsonArray(sitesJson), JsonArray(changesJson), JsonArray(snapshotsJson)});
   // Committed there (a single statement is its own transaction): now here.
   sites::TTransaction t(db);
-  for (const std::string& uid : siteUids) db.Prepare("INSERT OR IGNORE INTO team_sent_sites VALUES(?1)").Bind(1, uid).Run();
-  for (const std::string& id : changeIds)
-    db.Prepare("INSERT OR IGNORE INTO team_sent_changes VALUES(?1)").Bind(1, id).Run();
-  for (const auto& k : snapshotKeys)
-    db.Prepare("INSERT OR IGNORE INTO team_sent_snapshots VALUES(?1, ?2, ?3)").Bind(1, k[0]).Bind(2, k[1]).Bind(3, k[2]).Run();
+  TLedgerInserts sent(db);
+  for (const std::string& uid : siteUids) sent.site.Bind(1, uid).Run();
+  for (const std::string& id : changeIds) sent.change.Bind(1, id).Run();
+  for (const auto& k : snapshotKeys) sent.snapshot.Bind(1, k[0]).Bind(2, k[1]).Bind(3, k[2]).Run();
   t.Commit();
   report.sitesSent += static_cast<int>(siteUids.size());
   report.changesSent += static_cast<int>(changeIds.size());
@@ -212,6 +222,7 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
   TDatabase& db = store.Database();
   store.BeforeWrite();
   sites::TTransaction t(db);
+  TLedgerInserts sent(db);
   std::map<std::string, std::vector<TFieldChange>> changesBySite;
   std::vector<std::string> siteOrder;
   std::vector<std::pair<std::string, TSnapshotRecord>> snapshots;
@@ -219,7 +230,7 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
   for (const TRow& r : rows) {
     const std::string what = text(r[0]), uid = text(r[3]);
     if (what == "site") {
-      db.Prepare("INSERT OR IGNORE INTO team_sent_sites VALUES(?1)").Bind(1, uid).Run();
+      sent.site.Bind(1, uid).Run();
       if (!store.SiteByUid(uid)) {
         sites::TSite site;
         site.uid = uid;
@@ -229,6 +240,9 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
         newSites[uid] = site;
       }
     } else if (what == "change") {
+      // Already here (this laptop pushed it, or took it before): nothing to merge.
+      sent.change.Bind(1, text(r[6])).Run();
+      if (db.Changes() == 0) continue;
       TFieldChange c;
       c.changeId = text(r[6]);
       c.siteUid = uid;
@@ -240,8 +254,9 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
       c.laptop = text(r[11]);
       if (!changesBySite.count(uid)) siteOrder.push_back(uid);
       changesBySite[uid].push_back(std::move(c));
-      db.Prepare("INSERT OR IGNORE INTO team_sent_changes VALUES(?1)").Bind(1, text(r[6])).Run();
     } else if (what == "snapshot") {
+      sent.snapshot.Bind(1, text(r[12])).Bind(2, text(r[13])).Bind(3, text(r[14])).Run();
+      if (db.Changes() == 0) continue;
       TSnapshotRecord s;
       s.hash = text(r[12]);
       s.taken = text(r[13]);
@@ -255,8 +270,6 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
       s.model = text(r[18]);
       s.firmware = r[19] ? std::stoi(*r[19]) : 0;
       snapshots.emplace_back(uid, std::move(s));
-      db.Prepare("INSERT OR IGNORE INTO team_sent_snapshots VALUES(?1, ?2, ?3)")
-          .Bind(1, text(r[12])).Bind(2, text(r[13])).Bind(3, text(r[14])).Run();
     }
   }
   for (auto& [uid, site] : newSites) {
@@ -273,10 +286,15 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
     store.MergeChanges(site->id, changes);
     report.changesTaken += static_cast<int>(store.Changes(site->id).size() - before);
   }
+  std::map<std::string, int64_t> siteIds;  // a batch's snapshots come by the hundred per site
   for (auto& [uid, s] : snapshots) {
-    const std::optional<sites::TSite> site = store.SiteByUid(uid);
-    if (!site) continue;
-    s.siteId = site->id;
+    auto known = siteIds.find(uid);
+    if (known == siteIds.end()) {
+      const std::optional<sites::TSite> site = store.SiteByUid(uid);
+      known = siteIds.emplace(uid, site ? site->id : 0).first;
+    }
+    if (known->second == 0) continue;  // a site this laptop may not see
+    s.siteId = known->second;
     if (store.AddSnapshot(s)) ++report.snapshotsTaken;
   }
   const TRow& last = rows.back();
