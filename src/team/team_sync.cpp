@@ -295,7 +295,15 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
     }
     if (known->second == 0) continue;  // a site this laptop may not see
     s.siteId = known->second;
-    if (store.AddSnapshot(s)) ++report.snapshotsTaken;
+    if (!store.AddSnapshot(s)) continue;
+    ++report.snapshotsTaken;
+    // A site's panels are what its reads found, so they travel with the
+    // reads: the same record on every laptop as where the read was made.
+    if (s.kind == "read") {
+      TCFG cfg;
+      ParseSettings(s.content, cfg);  // without codes too: their line is only empty
+      store.KeepPanel(known->second, sites::IdentityOf(cfg), s.taken);
+    }
   }
   const TRow& last = rows.back();
   store.SetMeta("team.cursor", text(last[1]) + ":" + text(last[2]));

@@ -59,6 +59,11 @@ TEST(TeamSyncTest, ASiteFiledOnOneLaptopReachesAColleagueAndOneSidedEditsTravelB
   ASSERT_TRUE(there);
   EXPECT_EQ(there->name, "Аптека №1");
   EXPECT_EQ(there->address, "ул. Мира, 1");
+  // The panel that read found comes with it, as it is on the first laptop.
+  const auto panels = b.store->Panels(there->id);
+  ASSERT_EQ(panels.size(), 1u);
+  EXPECT_EQ(panels[0].identity.panelId, "700001");
+  EXPECT_EQ(panels[0].lastRead, a.store->Panels(site.id)[0].lastRead);
 
   // Only the colleague changes the address: taken, no conflict.
   sites::TSite edited = *there;
