@@ -52,4 +52,10 @@ if [ "$tests" = 1 ]; then
   bash scripts/windows-installer-test.sh "$build"
   step "the window's start under Wine"
   bash scripts/windows-window-figure.sh "$build"
+  step "the window and its dialogs under Wine, as screenshots in $build/dialogs"
+  mkdir -p "$build/dialogs"
+  (cd "$build" && export WINEPREFIX=$ZARVEX_WINE_PREFIX WINEDEBUG=-all WINEPATH="Z:${libpq//\//\\}\\bin" &&
+    /usr/lib/wine/wineserver -w && xvfb-run -a -s "-screen 0 1280x1024x24" \
+      /usr/lib/wine/wine64 tests/ui/render_dialogs.exe "Z:${build//\//\\}\\dialogs" >/dev/null &&
+    /usr/lib/wine/wineserver -w)
 fi

@@ -130,13 +130,13 @@ int main(int argc, char* argv[]) {
     log.show();
     waited.restart();
     while (waited.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 50);
-    // As a reachable server answers it.
+    // As a reachable server answers it (the worker gives the fields the page's words).
     emit team.LogReady(QString::fromStdString(shop.uid),
                        {{QStringLiteral("2026-12-01 12:05:00"), QStringLiteral("Иванов И. И."),
-                         QStringLiteral("LAPTOP-IVANOV"), QStringLiteral("address"),
+                         QStringLiteral("LAPTOP-IVANOV"), QStringLiteral("адрес"),
                          QStringLiteral("г. Вологда, ул. Преображенского, 28, корп. 2"), QStringLiteral("ivanov")},
                         {QStringLiteral("2026-12-02 08:40:12"), QStringLiteral("Смирнова О. А."),
-                         QStringLiteral("NB-SMIRNOVA"), QStringLiteral("phones"), QStringLiteral("+7 921 555-01-02"),
+                         QStringLiteral("NB-SMIRNOVA"), QStringLiteral("телефоны"), QStringLiteral("+7 921 555-01-02"),
                          QStringLiteral("smirnova")}},
                        QString());
     ok &= Save(log, out + QStringLiteral("/site-log-dialog.png"));
