@@ -5,7 +5,9 @@
 #                                      DIR/other-ca.crt that signed nothing),
 #                                      SCRAM-SHA-256 only, plain TCP refused;
 #                                      the superuser "zarvex_admin" with the
-#                                      password in DIR/admin.password
+#                                      password in DIR/admin.password; the
+#                                      login "vera" by client certificate
+#                                      only (DIR/vera.crt, DIR/vera.key)
 #   pg-test-server.sh stop DIR
 # As root the server runs as the "postgres" user, which may not run as root.
 set -euo pipefail
@@ -41,6 +43,9 @@ start)
     chmod 755 "$dir"
     chown -R postgres "$dir"
   fi
+  # The client's key stays the client's own: libpq refuses one others may read.
+  certificate vera "/CN=vera" ca
+  chmod 600 vera.key
   as_server "$bin/initdb" -D "$dir/data" -U zarvex_admin --auth=scram-sha-256 --pwfile="$dir/admin.password" \
     -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log"
   cat >>"$dir/data/postgresql.conf" <<CONF
@@ -50,12 +55,14 @@ unix_socket_directories = '$dir'
 ssl = on
 ssl_cert_file = '$dir/server.crt'
 ssl_key_file = '$dir/server.key'
+ssl_ca_file = '$dir/ca.crt'
 password_encryption = scram-sha-256
 fsync = off
 max_connections = 60
 CONF
   cat >"$dir/data/pg_hba.conf" <<HBA
-# TLS with SCRAM only; a plain connection is refused.
+# TLS with SCRAM, or for vera a client certificate; a plain connection is refused.
+hostssl all vera 127.0.0.1/32 cert
 hostssl all all 127.0.0.1/32 scram-sha-256
 host    all all 127.0.0.1/32 reject
 local   all all              scram-sha-256

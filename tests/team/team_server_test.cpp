@@ -28,6 +28,7 @@
 #include "sites/sha256.h"
 #include "sites/site_store.h"
 #include "team/team_admin.h"
+#include "team/team_join.h"
 #include "team/team_sync.h"
 
 namespace zarvex::team::test {
@@ -326,6 +327,31 @@ TEST(TeamRightsTest, PlainConnectionsAWrongCaAndARemovedTechnicianAreRefused) {
   RemoveTechnician(*root, "gone");
   TServerAddress g = server->As("gone");
   EXPECT_THROW(TPgConnection(ConnInfo(g) + " password=gone-password"), TeamForbidden);
+}
+
+TEST(TeamRightsTest, ATechnicianWithAClientCertificateSyncsWithoutAPasswordAndWithoutItIsRefused) {
+  auto root = server->Connect("zarvex_admin");
+  // Her role's password is never used: the server asks her for the certificate.
+  AddTechnician(*root, "vera", "Север", TRole::Technician, "unused-password", false);
+  const TServerAddress joined = ParseServerUrl("postgresql://vera@127.0.0.1:" + server->port + "/postgres?sslcert=" +
+                                               (server->dir / "vera.crt").string() + "&sslkey=" +
+                                               (server->dir / "vera.key").string());
+  TServerAddress a = server->As("vera");
+  a.certFile = joined.certFile;
+  a.keyFile = joined.keyFile;
+  ASSERT_EQ(a.certFile, (server->dir / "vera.crt").string());
+
+  TLaptop laptop("v1", "vera"), colleague("v2", "olga");
+  const sites::TSite site = laptop.store->CreateSite({0, "", "Гараж Веры"});
+  EXPECT_EQ(JoinServer(*laptop.store, a, nullptr).login, "vera");  // no password asked
+  TPgConnection link(ConnInfo(ServerAddress(*laptop.store)));
+  const TSyncReport sent = Sync(*laptop.store, link);
+  EXPECT_EQ(sent.sitesSent, 1);
+  colleague.Sync();
+  EXPECT_TRUE(colleague.store->SiteByUid(site.uid));
+
+  // Without it, or with a password alone, she is not let in.
+  EXPECT_THROW(TPgConnection(ConnInfo(server->As("vera")) + " password=unused-password"), TeamError);
 }
 
 TEST(TeamSchemaTest, InitTwiceChangesNothingAndASchemaNewerThanTheProgramIsRefused) {
