@@ -133,6 +133,35 @@ TEST_F(TeamWindowTest, JoiningBringsAColleaguesSiteWithWhoChangedItAndItsServerR
                  log.Table()->item(row, 4)->text() == QStringLiteral("Садовая, 7");
   }
   EXPECT_TRUE(ivansEdit);
+
+  // Both change the customer: the colleague's value shows in red beside this
+  // one, and «Взять это значение» ends it on every laptop.
+  sites::TSite hersNow = *olga.store->SiteByUid(site.uid);
+  hersNow.changed.clear();
+  hersNow.customer = "ООО «Здоровье плюс»";
+  olga.store->UpdateSite(hersNow);
+  olga.Sync();
+  dialog.findChild<QLineEdit*>(QStringLiteral("EditSiteCustomer"))->setText(QStringLiteral("ООО «Садовая»"));
+  dialog.findChild<QPushButton*>(QStringLiteral("ButtonSaveSite"))->click();
+  dialog.findChild<QPushButton*>(QStringLiteral("ButtonTeamSync"))->click();
+  auto* conflicts = dialog.findChild<QLabel*>(QStringLiteral("LabelSiteConflicts"));
+  ASSERT_TRUE(demo::WaitFor([&] { return conflicts->isVisible(); }, 20000));
+  EXPECT_TRUE(conflicts->text().contains(QStringLiteral("ООО «Здоровье плюс»"))) << conflicts->text().toStdString();
+  QPushButton* takeHers = nullptr;
+  for (QPushButton* take : dialog.findChildren<QPushButton*>(QStringLiteral("ButtonTakeValue"))) {
+    for (QLabel* label : take->parentWidget()->findChildren<QLabel*>()) {
+      if (label->text().contains(QStringLiteral("плюс"))) takeHers = take;
+    }
+  }
+  ASSERT_TRUE(takeHers);
+  takeHers->click();
+  EXPECT_FALSE(conflicts->isVisible());
+  dialog.findChild<QPushButton*>(QStringLiteral("ButtonTeamSync"))->click();
+  ASSERT_TRUE(demo::WaitFor([&] { return !Team().State().syncing && Team().State().changesWaiting == 0; }, 20000));
+  olga.Sync();
+  const auto there = olga.store->SiteByUid(site.uid);
+  EXPECT_EQ(there->customer, "ООО «Здоровье плюс»");
+  EXPECT_TRUE(olga.store->Conflicts(there->id).empty());
 }
 
 TEST_F(TeamWindowTest, AServerThatIsGoneOrSilentIsToldInTheStatusLineAndDoesNotHoldTheClose) {
