@@ -109,7 +109,7 @@ int main(int argc, char* argv[]) {
   std::getline(std::ifstream(dir / "server" / "admin.password"), password);
   {
     std::ofstream pgpass(dir / "pgpass");
-    pgpass << "127.0.0.1:*:*:zarvex_admin:" << password << "\n";
+    pgpass << "127.0.0.1:*:*:company_root:" << password << "\n";
     for (int t = 0; t < 20; ++t) pgpass << "127.0.0.1:*:*:tech" << t << ":password-" << t << "\n";
   }
   fs::permissions(dir / "pgpass", fs::perms::owner_read | fs::perms::owner_write);
@@ -117,7 +117,7 @@ int main(int argc, char* argv[]) {
   int status = 0;
   try {
     {
-      auto root = Connect("zarvex_admin");
+      auto root = Connect("company_root");
       team::InitTeamSchema(*root);
       for (int t = 0; t < 20; ++t) {
         team::AddTechnician(*root, "tech" + std::to_string(t), "Север", team::TRole::Technician,

@@ -37,9 +37,9 @@ win_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 # The administrator, on Linux: the schema and two technicians of one branch.
 export PGPASSFILE=$work/linux.pgpass
-printf '127.0.0.1:%s:postgres:zarvex_admin:%s\n' "$port" "$(cat server/admin.password)" >"$PGPASSFILE"
+printf '127.0.0.1:%s:postgres:company_root:%s\n' "$port" "$(cat server/admin.password)" >"$PGPASSFILE"
 chmod 600 "$PGPASSFILE"
-admin="postgresql://zarvex_admin@127.0.0.1:$port/postgres?sslrootcert=$ca"
+admin="postgresql://company_root@127.0.0.1:$port/postgres?sslrootcert=$ca"
 "$cli" team init "$admin" >init.log 2>&1 || fail "team init: $(cat init.log)"
 for who in olga ivan; do
   echo "$who-password" | "$cli" team add-technician "$who" --branch Север --role technician --password-stdin \

@@ -4,7 +4,8 @@
 #                                      made for the run (DIR/ca.crt, and
 #                                      DIR/other-ca.crt that signed nothing),
 #                                      SCRAM-SHA-256 only, plain TCP refused;
-#                                      the superuser "zarvex_admin" with the
+#                                      the superuser "company_root" (not one
+#                                      of the schema's group roles) with the
 #                                      password in DIR/admin.password; the
 #                                      login "vera" by client certificate
 #                                      only (DIR/vera.crt, DIR/vera.key)
@@ -46,7 +47,7 @@ start)
   # The client's key stays the client's own: libpq refuses one others may read.
   certificate vera "/CN=vera" ca
   chmod 600 vera.key
-  as_server "$bin/initdb" -D "$dir/data" -U zarvex_admin --auth=scram-sha-256 --pwfile="$dir/admin.password" \
+  as_server "$bin/initdb" -D "$dir/data" -U company_root --auth=scram-sha-256 --pwfile="$dir/admin.password" \
     -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log"
   cat >>"$dir/data/postgresql.conf" <<CONF
 listen_addresses = '127.0.0.1'

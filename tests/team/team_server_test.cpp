@@ -29,6 +29,7 @@
 #include "sites/site_store.h"
 #include "team/team_admin.h"
 #include "team/team_join.h"
+#include "team/team_schema_sql.h"
 #include "team/team_sync.h"
 
 namespace zarvex::team::test {
@@ -110,7 +111,7 @@ TEST(TeamSyncTest, WhatIsSentAgainAfterAnyFailureIsHeldOnceAndASecondSyncCarries
       "DELETE FROM team_sent_changes; DELETE FROM team_sent_snapshots; DELETE FROM team_sent_sites; "
       "UPDATE meta SET value = '0' WHERE key IN ('team.change_mark', 'team.snapshot_mark')");
   EXPECT_GT(a.Sync().changesSent, 0);
-  auto root = server->Connect("zarvex_admin");
+  auto root = server->Connect("company_root");
   EXPECT_EQ(*root->Query("SELECT count(*) FROM zarvex.snapshots WHERE site_uid = $1", {site.uid})[0][0], "3");
   EXPECT_EQ(*root->Query("SELECT count(*) FROM zarvex.changes WHERE site_uid = $1", {site.uid})[0][0], "5");
   b.Sync();
@@ -135,7 +136,7 @@ TEST(TeamSyncTest, ASnapshotFiledAfterASyncUnderASiteStillGoes) {
 
 TEST(TeamSyncTest, AConnectionCutAnywhereInAPushOrAPullLosesAndDuplicatesNothing) {
   TLaptop a("a6", "ivan"), b("b6", "olga");
-  auto root = server->Connect("zarvex_admin");
+  auto root = server->Connect("company_root");
   int cuts = 0;
   // From inside the TLS handshake to the last answer of the pull.
   for (long budget = 2000; budget < 14000; budget += budget / 10) {
@@ -307,13 +308,13 @@ TEST(TeamRightsTest, ATechnicianReadsNoTableSeesNoOtherBranchAndNoCodesAndForges
   EXPECT_EQ(whole[0].hash, sites::Sha256Hex(file));
 
   // Nobody may push under the name of another site's branch.
-  const std::string before = *server->Connect("zarvex_admin")->Query("SELECT count(*) FROM zarvex.changes")[0][0];
+  const std::string before = *server->Connect("company_root")->Query("SELECT count(*) FROM zarvex.changes")[0][0];
   auto petr = server->Connect("petr");
   petr->Query("SELECT zarvex.push('[]', $1::jsonb, '[]')",
               {"[{\"change_id\":\"forged\",\"site_uid\":\"" + site.uid +
                "\",\"field\":\"name\",\"value\":\"чужое\",\"parents\":[],\"made\":\"\",\"technician\":\"\","
                "\"laptop\":\"\"}]"});
-  EXPECT_EQ(*server->Connect("zarvex_admin")->Query("SELECT count(*) FROM zarvex.changes")[0][0], before);
+  EXPECT_EQ(*server->Connect("company_root")->Query("SELECT count(*) FROM zarvex.changes")[0][0], before);
 }
 
 TEST(TeamRightsTest, PlainConnectionsAWrongCaAndARemovedTechnicianAreRefused) {
@@ -322,7 +323,7 @@ TEST(TeamRightsTest, PlainConnectionsAWrongCaAndARemovedTechnicianAreRefused) {
   a.caFile = (server->dir / "other-ca.crt").string();
   EXPECT_THROW(TPgConnection{ConnInfo(a)}, TeamError);
 
-  auto root = server->Connect("zarvex_admin");
+  auto root = server->Connect("company_root");
   AddTechnician(*root, "gone", "Север", TRole::Technician, "gone-password", false);
   RemoveTechnician(*root, "gone");
   TServerAddress g = server->As("gone");
@@ -330,7 +331,7 @@ TEST(TeamRightsTest, PlainConnectionsAWrongCaAndARemovedTechnicianAreRefused) {
 }
 
 TEST(TeamRightsTest, ATechnicianWithAClientCertificateSyncsWithoutAPasswordAndWithoutItIsRefused) {
-  auto root = server->Connect("zarvex_admin");
+  auto root = server->Connect("company_root");
   // Her role's password is never used: the server asks her for the certificate.
   AddTechnician(*root, "vera", "Север", TRole::Technician, "unused-password", false);
   const TServerAddress joined = ParseServerUrl("postgresql://vera@127.0.0.1:" + server->port + "/postgres?sslcert=" +
@@ -355,11 +356,55 @@ TEST(TeamRightsTest, ATechnicianWithAClientCertificateSyncsWithoutAPasswordAndWi
 }
 
 TEST(TeamSchemaTest, InitTwiceChangesNothingAndASchemaNewerThanTheProgramIsRefused) {
-  auto root = server->Connect("zarvex_admin");
+  auto root = server->Connect("company_root");
   EXPECT_EQ(InitTeamSchema(*root), kTeamSchemaVersion);
-  root->Exec("UPDATE zarvex.schema_version SET version = 99");
+  root->Exec("INSERT INTO zarvex.schema_version VALUES (99)");
   EXPECT_THROW(InitTeamSchema(*root), TeamError);
-  root->Exec("UPDATE zarvex.schema_version SET version = 1");
+  root->Exec("DELETE FROM zarvex.schema_version WHERE version = 99");
+}
+
+TEST(TeamSchemaTest, AVersionOneServerMigratesAndAnAdministratorWhoIsNoSuperuserRunsTheCompany) {
+  auto root = server->Connect("company_root");
+  root->Exec("CREATE ROLE boss LOGIN CREATEROLE PASSWORD 'boss-password'");
+  for (const char* database : {"company_v1", "company"}) {
+    root->Exec(std::string("CREATE DATABASE ") + database + " OWNER boss");
+  }
+  const auto as = [](const std::string& user, const std::string& database, const std::string& password) {
+    TServerAddress a = server->As(user);
+    a.database = database;
+    return std::make_unique<TPgConnection>(ConnInfo(a) + " password=" + password);
+  };
+
+  // A server set up by the first version of the program: taken to the newest.
+  std::ifstream adminPassword(server->dir / "admin.password");
+  std::string rootPassword;
+  std::getline(adminPassword, rootPassword);
+  auto v1 = as("company_root", "company_v1", rootPassword);
+  {
+    TPgTransaction t(*v1);
+    v1->Exec(TeamSchemaSteps()[0]);
+    t.Commit();
+  }
+  EXPECT_EQ(InitTeamSchema(*v1), 1);
+  EXPECT_EQ(*v1->Query("SELECT max(version) FROM zarvex.schema_version")[0][0], std::to_string(kTeamSchemaVersion));
+
+  // A managed PostgreSQL's administrator: CREATEROLE and his own database, no superuser.
+  auto boss = as("boss", "company", "boss-password");
+  EXPECT_EQ(InitTeamSchema(*boss), 0);
+  AddTechnician(*boss, "kira", "Восток", TRole::Technician, "kira-password", false);
+  AddTechnician(*boss, "lev", "Восток", TRole::Technician, "lev-password", false);
+  EXPECT_EQ(Branches(*boss), std::vector<std::string>{"Восток"});
+  TLaptop kira("k1", "kira"), lev("l1", "lev");
+  const sites::TSite site = kira.store->CreateSite({0, "", "Склад «Восток»"});
+  auto kiraLink = as("kira", "company", "kira-password");
+  EXPECT_EQ(Sync(*kira.store, *kiraLink).sitesSent, 1);
+  auto levLink = as("lev", "company", "lev-password");
+  Sync(*lev.store, *levLink);
+  EXPECT_TRUE(lev.store->SiteByUid(site.uid));
+  // The walls stand for his technicians as for a superuser's.
+  EXPECT_THROW(kiraLink->Query("SELECT * FROM zarvex.technicians"), TeamForbidden);
+  RemoveTechnician(*boss, "lev");
+  EXPECT_THROW(as("lev", "company", "lev-password"), TeamForbidden);
 }
 
 TEST(TeamSyncTest, ASilentServerIsToldByTheProgramsOwnDeadline) {

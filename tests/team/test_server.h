@@ -57,7 +57,7 @@ class ServerEnvironment : public ::testing::Environment {
     std::getline(admin, password);
     const fs::path pgpass = s.dir.parent_path() / "pgpass";
     // Any port: the cutting proxy stands in front of the server on its own.
-    std::ofstream(pgpass) << "127.0.0.1:*:*:zarvex_admin:" << password << "\n"
+    std::ofstream(pgpass) << "127.0.0.1:*:*:company_root:" << password << "\n"
                           << "127.0.0.1:*:*:ivan:ivan-password\n"
                           << "127.0.0.1:*:*:olga:olga-password\n"
                           << "127.0.0.1:*:*:petr:petr-password\n"
@@ -65,7 +65,7 @@ class ServerEnvironment : public ::testing::Environment {
     fs::permissions(pgpass, fs::perms::owner_read | fs::perms::owner_write);
     setenv("PGPASSFILE", pgpass.c_str(), 1);
     server = &s;
-    auto root = s.Connect("zarvex_admin");
+    auto root = s.Connect("company_root");
     ASSERT_EQ(InitTeamSchema(*root), 0);
     AddTechnician(*root, "ivan", "Север", TRole::Technician, "ivan-password", false);
     AddTechnician(*root, "olga", "Север", TRole::Technician, "olga-password", false);

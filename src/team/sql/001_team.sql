@@ -18,6 +18,11 @@ BEGIN
   IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'zarvex_admin') THEN
     CREATE ROLE zarvex_admin NOLOGIN;
   END IF;
+  -- An administrator who is no superuser (a managed PostgreSQL) acts for
+  -- the schema's owner; a superuser is a member of every role already.
+  IF NOT pg_has_role(current_user, 'zarvex_owner', 'MEMBER') THEN
+    EXECUTE format('GRANT zarvex_owner TO %I', current_user);
+  END IF;
   EXECUTE format('GRANT CREATE ON DATABASE %I TO zarvex_owner', current_database());
 END
 $$;
