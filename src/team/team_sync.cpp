@@ -1,5 +1,6 @@
 #include "team/team_sync.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -287,6 +288,8 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
     report.changesTaken += static_cast<int>(store.Changes(site->id).size() - before);
   }
   std::map<std::string, int64_t> siteIds;  // a batch's snapshots come by the hundred per site
+  std::map<std::string, std::pair<sites::TPanelIdentity, std::string>> newestReads;  // and the reads of one panel
+  std::map<std::string, int64_t> panelSites;
   for (auto& [uid, s] : snapshots) {
     auto known = siteIds.find(uid);
     if (known == siteIds.end()) {
@@ -302,9 +305,20 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
     if (s.kind == "read") {
       TCFG cfg;
       ParseSettings(s.content, cfg);  // without codes too: their line is only empty
-      store.KeepPanel(known->second, sites::IdentityOf(cfg), s.taken);
+      const sites::TPanelIdentity identity = sites::IdentityOf(cfg);
+      // Of one panel's reads in a batch only the newest can change its record.
+      const std::string panel = std::to_string(known->second) + "\n" +
+                                (identity.panelId.empty() ? "\n" + identity.serverPhone + "\n" + identity.checkPhone
+                                                          : identity.panelId);
+      auto& newest = newestReads[panel];
+      if (newest.second.empty() || s.taken > newest.second) newest = {identity, s.taken};
+      panelSites[panel] = known->second;
     }
   }
+  std::vector<std::pair<std::string, std::string>> byTime;  // taken, panel
+  for (const auto& [panel, read] : newestReads) byTime.emplace_back(read.second, panel);
+  std::sort(byTime.begin(), byTime.end());
+  for (const auto& [taken, panel] : byTime) store.KeepPanel(panelSites[panel], newestReads[panel].first, taken);
   const TRow& last = rows.back();
   store.SetMeta("team.cursor", text(last[1]) + ":" + text(last[2]));
   t.Commit();

@@ -183,6 +183,9 @@ std::map<std::string, std::string> Holdings(sites::TSiteStore& store) {
     }
     for (const std::string& c : conflicts) text += "|" + c;
     text += "|snapshots " + std::to_string(store.Snapshots(site.id, -1).size());
+    std::set<std::string> panels;  // each with its newest read
+    for (const auto& p : store.Panels(site.id)) panels.insert(p.identity.panelId + "@" + p.lastRead);
+    for (const std::string& p : panels) text += "|panel " + p;
     held[site.uid] = text;
   }
   return held;
@@ -219,7 +222,8 @@ TEST(TeamSyncTest, RandomEditsOnSeveralLaptopsSyncedInRandomOrdersWithCutsConver
         laptop.store->UpdateSite(edited);
       } else if (action < 8) {
         const auto site = laptop.store->SiteByUid(uids[pick(uids.size())]);
-        if (site) laptop.store->FileSnapshot(PanelFile(std::to_string(750000 + seed * 1000 + step)), "read", site->id);
+        // A few panels, each read again and again, on several laptops.
+        if (site) laptop.store->FileSnapshot(PanelFile(std::to_string(750000 + seed * 1000 + pick(3))), "read", site->id);
       } else {
         TCutProxy proxy(std::stoi(server->port), action == 8 ? 3000 + static_cast<long>(pick(9000)) : 1L << 30);
         TServerAddress through = server->As(laptop.login);
