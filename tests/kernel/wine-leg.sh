@@ -12,7 +12,11 @@ check() {  # condition-result description
   if [ "$1" = 0 ]; then log "ok   $2"; else log "FAIL $2"; failures=$((failures + 1)); fi
 }
 
-export WINEPREFIX=$prefix WINEDEBUG=${ZARVEX_WINEDEBUG:--all}
+# Quiet, but for a DLL a program cannot find: that is told.
+export WINEPREFIX=$prefix WINEDEBUG=${ZARVEX_WINEDEBUG:--all,err+module}
+# libpq.dll, beside the shipped programs, for the test programs elsewhere in the build.
+WINEPATH="Z:$(echo "$windows/dist" | tr / '\\')"
+export WINEPATH
 wine=/usr/lib/wine/wine64
 cli_exe=$windows/dist/zarvex-cli.exe
 linux_cli=$build/src/cli/zarvex-cli
