@@ -288,8 +288,12 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
     report.changesTaken += static_cast<int>(store.Changes(site->id).size() - before);
   }
   std::map<std::string, int64_t> siteIds;  // a batch's snapshots come by the hundred per site
-  std::map<std::string, std::pair<sites::TPanelIdentity, std::string>> newestReads;  // and the reads of one panel
-  std::map<std::string, int64_t> panelSites;
+  struct TNewestRead {
+    int64_t siteId = 0;
+    sites::TPanelIdentity identity;
+    std::string taken;
+  };
+  std::map<std::string, TNewestRead> newestReads;  // and the reads of one panel
   for (auto& [uid, s] : snapshots) {
     auto known = siteIds.find(uid);
     if (known == siteIds.end()) {
@@ -310,15 +314,14 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
       const std::string panel = std::to_string(known->second) + "\n" +
                                 (identity.panelId.empty() ? "\n" + identity.serverPhone + "\n" + identity.checkPhone
                                                           : identity.panelId);
-      auto& newest = newestReads[panel];
-      if (newest.second.empty() || s.taken > newest.second) newest = {identity, s.taken};
-      panelSites[panel] = known->second;
+      TNewestRead& newest = newestReads[panel];
+      if (newest.taken.empty() || s.taken > newest.taken) newest = {known->second, identity, s.taken};
     }
   }
-  std::vector<std::pair<std::string, std::string>> byTime;  // taken, panel
-  for (const auto& [panel, read] : newestReads) byTime.emplace_back(read.second, panel);
-  std::sort(byTime.begin(), byTime.end());
-  for (const auto& [taken, panel] : byTime) store.KeepPanel(panelSites[panel], newestReads[panel].first, taken);
+  std::vector<const TNewestRead*> byTime;
+  for (const auto& [panel, read] : newestReads) byTime.push_back(&read);
+  std::stable_sort(byTime.begin(), byTime.end(), [](const TNewestRead* a, const TNewestRead* b) { return a->taken < b->taken; });
+  for (const TNewestRead* read : byTime) store.KeepPanel(read->siteId, read->identity, read->taken);
   const TRow& last = rows.back();
   store.SetMeta("team.cursor", text(last[1]) + ":" + text(last[2]));
   t.Commit();
