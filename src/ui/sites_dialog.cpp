@@ -32,6 +32,8 @@ namespace zarvex {
 namespace {
 
 constexpr int kUnfiled = -1;
+// Another program's write is waited out in steps this long.
+constexpr int kBusyRetryMs = 250;
 
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 // Stored times are UTC; the installer reads his own clock, to the second.
@@ -158,6 +160,15 @@ TSitesDialog::TSitesDialog(TMainWindow& main, sites::TSiteStore& store)
   saveRow->addWidget(siteLog_);
   saveRow->addWidget(save_);
   rightLayout->addLayout(saveRow);
+  busy_ = new QLabel;
+  busy_->setObjectName(QStringLiteral("LabelSitesBusy"));
+  busy_->setWordWrap(true);
+  busy_->setStyleSheet(QStringLiteral("color: #b00000"));
+  busy_->hide();
+  rightLayout->addWidget(busy_);
+  busyRetry_.setSingleShot(true);
+  busyRetry_.setInterval(kBusyRetryMs);
+  connect(&busyRetry_, &QTimer::timeout, this, &TSitesDialog::RetryBusy);
   conflicts_ = new QLabel;
   conflicts_->setObjectName(QStringLiteral("LabelSiteConflicts"));
   conflicts_->setWordWrap(true);
@@ -241,6 +252,39 @@ bool TSitesDialog::Try(const std::function<void()>& action) {
   }
 }
 
+bool TSitesDialog::TryRead(const std::function<void()>& action) {
+  try {
+    action();
+    return true;
+  } catch (const sites::SitesBusy&) {
+    listWaiting_ = true;
+    WaitForDatabase();
+    return false;
+  } catch (const std::exception& e) {
+    QMessageBox::warning(this, windowTitle(), Q(e.what()));
+    return false;
+  }
+}
+
+void TSitesDialog::WaitForDatabase() {
+  busy_->setText(pendingSave_ ? QStringLiteral("База объектов занята другой программой: объект будет сохранён, "
+                                               "как только она освободится.")
+                              : QStringLiteral("База объектов занята другой программой: список обновится, "
+                                               "как только она освободится."));
+  busy_->show();
+  busyRetry_.start();
+}
+
+void TSitesDialog::RetryBusy() {
+  if (pendingSave_ && !SaveNow(*pendingSave_)) return;  // still held: waits on
+  if (listWaiting_) {
+    listWaiting_ = false;
+    RefreshKeepingEdits();
+    if (listWaiting_) return;
+  }
+  busy_->hide();
+}
+
 void TSitesDialog::Refresh() {
   const std::optional<int64_t> keep = shown_;
   QSignalBlocker quiet(list_);
@@ -272,7 +316,7 @@ void TSitesDialog::Refresh() {
 bool TSitesDialog::FetchMore() {
   if (!more_) return false;
   std::vector<sites::TSite> found;
-  if (!Try([&] { found = store_.Find(S(search_->text()), kSitePage, fetched_); })) {
+  if (!TryRead([&] { found = store_.Find(S(search_->text()), kSitePage, fetched_); })) {
     more_ = false;
     return false;
   }
@@ -307,7 +351,7 @@ void TSitesDialog::ShowSite(std::optional<int64_t> siteId) {
   std::vector<sites::TSiteConflict> conflicts;
   std::optional<sites::TFieldChange> lastChange;
   shownSnapshots_.clear();
-  Try([&] {
+  const bool read = TryRead([&] {
     if (siteId) {
       site = store_.Site(*siteId);
       panels = store_.Panels(*siteId);
@@ -326,7 +370,9 @@ void TSitesDialog::ShowSite(std::optional<int64_t> siteId) {
   address_->setText(site ? Q(site->address) : QString());
   phones_->setText(site ? Q(site->phones) : QString());
   notes_->setPlainText(site ? Q(site->notes) : QString());
-  changed_->setText(site ? ChangedText(*site, lastChange) : QStringLiteral("Снимки, ещё не подшитые к объекту"));
+  changed_->setText(site     ? ChangedText(*site, lastChange)
+                    : !read && listWaiting_ ? QStringLiteral("Загружается…")
+                             : QStringLiteral("Снимки, ещё не подшитые к объекту"));
   shownChanged_ = site ? site->changed : std::string();
   ShowConflicts(conflicts);
   panels_->setRowCount(static_cast<int>(panels.size()));
@@ -391,35 +437,67 @@ void TSitesDialog::NewSite() {
 }
 
 void TSitesDialog::SaveSite() {
-  if (!shown_) return;
-  std::optional<sites::TSite> site;
-  Try([&] { site = store_.Site(*shown_); });
-  if (!site) return;
-  site->name = S(name_->text());
-  site->customer = S(customer_->text());
-  site->address = S(address_->text());
-  site->phones = S(phones_->text());
-  site->notes = notes_->toPlainText().toStdString();
+  if (!shown_ || !shownSite_) return;
+  sites::TSite site = *shownSite_;
+  site.name = S(name_->text());
+  site.customer = S(customer_->text());
+  site.address = S(address_->text());
+  site.phones = S(phones_->text());
+  site.notes = notes_->toPlainText().toStdString();
   // What the page was filled from: another program's edit since then is
   // not overwritten without asking.
-  site->changed = shownChanged_;
+  site.changed = shownChanged_;
+  // A newer save of the page replaces one still waiting: it holds all of it.
+  pendingSave_.reset();
+  SaveNow(site);
+}
+
+bool TSitesDialog::SaveNow(const sites::TSite& site) {
   try {
-    store_.UpdateSite(*site);
+    store_.UpdateSite(site);
+  } catch (const sites::SitesBusy&) {
+    pendingSave_ = site;
+    WaitForDatabase();
+    return false;
   } catch (const sites::SitesChangedMeanwhile& e) {
+    pendingSave_.reset();
     const auto answer = QMessageBox::question(
         this, windowTitle(),
         Q(e.what()) + QStringLiteral("\nЗаписать ваши значения поверх его изменений?"),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) {
-      ShowSite(shown_);
-      return;
+      if (shown_ == site.id) ShowSite(shown_);
+      return true;
     }
-    if (!Try([&] { store_.UpdateSite(*site, true); })) return;
+    if (!Try([&] { store_.UpdateSite(site, true); })) return true;
   } catch (const std::exception& e) {
+    pendingSave_.reset();
     QMessageBox::warning(this, windowTitle(), Q(e.what()));
-    return;
+    return true;
   }
-  Refresh();
+  const bool waited = pendingSave_.has_value();
+  pendingSave_.reset();
+  if (waited) {
+    // Saved late: the installer may be typing on another page by now.
+    RefreshKeepingEdits(site.id);
+  } else {
+    Refresh();
+  }
+  return true;
+}
+
+void TSitesDialog::done(int result) {
+  if (pendingSave_ && !SaveNow(*pendingSave_)) {
+    const auto answer = QMessageBox::question(
+        this, windowTitle(),
+        QStringLiteral("Объект «%1» ещё не сохранён: база объектов занята другой программой. "
+                       "Закрыть без сохранения?").arg(Q(pendingSave_->name)),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes) return;
+    pendingSave_.reset();
+  }
+  busyRetry_.stop();
+  QDialog::done(result);
 }
 
 std::optional<sites::TSnapshotRecord> TSitesDialog::SelectedSnapshot() {
@@ -507,12 +585,15 @@ bool TSitesDialog::PageEdited() const {
 }
 
 void TSitesDialog::TeamSynced(bool tookSomething) {
-  if (!tookSomething) return;
+  if (tookSomething) RefreshKeepingEdits();
+}
+
+void TSitesDialog::RefreshKeepingEdits(std::optional<int64_t> savedSite) {
   if (!PageEdited()) {
     Refresh();
     return;
   }
-  // The installer's typing stays; a save then asks about the colleague's edit.
+  // The installer's typing stays; a save then asks about the other edit.
   const std::optional<int64_t> keep = shown_;
   const QString name = name_->text(), customer = customer_->text(), address = address_->text(),
                 phones = phones_->text(), notes = notes_->toPlainText();
@@ -525,6 +606,8 @@ void TSitesDialog::TeamSynced(bool tookSomething) {
   address_->setText(address);
   phones_->setText(phones);
   notes_->setPlainText(notes);
+  // Typed over the page's own late save: that save is what it edits now.
+  if (savedSite == keep) return;
   shownChanged_ = changed;
   shownSite_ = site;
 }

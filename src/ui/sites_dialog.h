@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -37,6 +38,8 @@ class TSitesDialog : public QDialog {
   QTableWidget* PanelTable() const { return panels_; }
   // The site on the page; none for the unfiled snapshots.
   std::optional<int64_t> Shown() const { return shown_; }
+  // A save that met another program's write, to be tried again.
+  bool SaveWaiting() const { return pendingSave_.has_value(); }
 
  public slots:
   void Refresh();
@@ -48,11 +51,23 @@ class TSitesDialog : public QDialog {
   void PrintSnapshot();
   void FileSnapshotUnder();
   void ShowSiteLog();
+  // A save still waiting is tried once more; if it still cannot be made,
+  // the installer chooses between waiting and leaving it unsaved.
+  void done(int result) override;
 
  private:
   void ShowSite(std::optional<int64_t> siteId);
   std::optional<sites::TSnapshotRecord> SelectedSnapshot();
   bool Try(const std::function<void()>& action);
+  // A read that meets another program's write is tried again shortly,
+  // told on the page instead of in a box.
+  bool TryRead(const std::function<void()>& action);
+  bool SaveNow(const sites::TSite& site);
+  void WaitForDatabase();
+  void RetryBusy();
+  // The list and the page again; what the installer is typing stays.
+  // `savedSite` is a site this page has just saved late.
+  void RefreshKeepingEdits(std::optional<int64_t> savedSite = std::nullopt);
   void ShowConflicts(const std::vector<sites::TSiteConflict>& conflicts);
   // The next page of the search's sites, as the list scrolls to its end.
   bool FetchMore();
@@ -85,6 +100,10 @@ class TSitesDialog : public QDialog {
   QLabel* conflicts_ = nullptr;
   QVBoxLayout* conflictRows_ = nullptr;
   QPushButton* save_ = nullptr;
+  QLabel* busy_ = nullptr;
+  QTimer busyRetry_;
+  std::optional<sites::TSite> pendingSave_;
+  bool listWaiting_ = false;
   QTableWidget* panels_ = nullptr;
   QTableWidget* snapshots_ = nullptr;
 };

@@ -5,14 +5,19 @@
 // snapshot back; a damaged database is told, the window goes on, and its
 // newest healthy copy is offered.
 
+#include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "../ui/scripted_modal_ui.h"
@@ -207,6 +212,79 @@ class SitesWindowTest : public QObject, testing::WindowStack {
     QCOMPARE(unfiled.size(), size_t{2});
     QVERIFY(unfiled[0].taken >= before);
     QVERIFY(unfiled[0].taken < sites::NowUtc().substr(0, 19));  // not the time it got in
+    holder.reset();
+  }
+
+  // «Сохранить объект» while another program writes: no box and no wait,
+  // the save is made once the database is free, the typing since stays;
+  // closing with a save still waiting asks before it is given up.
+  void aSaveThatMeetsAnotherProgramsWriteWaitsItsTurnAndIsNotLostOnClose() {
+    sites::TSiteStore& store = *window->Sites();
+    const sites::TSite shop = store.CreateSite({0, "", "Склад", "", "ул. Старая, 1"});
+    TSitesDialog dialog(*window, store);
+    dialog.show();
+    dialog.SiteList()->setCurrentRow(1);
+    QCOMPARE(dialog.Shown(), std::optional<int64_t>(shop.id));
+    auto holder = std::make_unique<sites::TDatabase>(dir.filePath(QStringLiteral("sites.db")).toStdString(),
+                                                     sites::TDatabase::Mode::OpenOrCreate);
+    holder->Exec("BEGIN IMMEDIATE");
+    // A box would hold the test in its own loop: any that opens is a failure.
+    QStringList boxes;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+      if (QWidget* box = QApplication::activeModalWidget()) {
+        boxes << box->objectName();
+        box->close();
+      }
+    });
+    watch.start(20);
+    auto* address = dialog.findChild<QLineEdit*>(QStringLiteral("EditSiteAddress"));
+    auto* notes = dialog.findChild<QPlainTextEdit*>(QStringLiteral("EditSiteNotes"));
+    auto* busy = dialog.findChild<QLabel*>(QStringLiteral("LabelSitesBusy"));
+    address->setText(QStringLiteral("ул. Новая, 2"));
+    QElapsedTimer clicked;
+    clicked.start();
+    dialog.findChild<QPushButton*>(QStringLiteral("ButtonSaveSite"))->click();
+    // The window's own short wait, far from the store's ordinary 10 s.
+    QVERIFY(clicked.elapsed() < 5000);
+    QVERIFY(dialog.SaveWaiting());
+    QVERIFY(busy->isVisible());
+    QVERIFY(busy->text().contains(QStringLiteral("будет сохранён")));
+    notes->setPlainText(QStringLiteral("ключ у охраны"));  // typed while it waits
+    QTest::qWait(600);
+    QVERIFY(dialog.SaveWaiting());
+    holder->Exec("ROLLBACK");
+    QVERIFY(demo::WaitFor([&] { return !dialog.SaveWaiting(); }, 5000));
+    QCOMPARE(store.Site(shop.id)->address, std::string("ул. Новая, 2"));
+    QCOMPARE(store.Site(shop.id)->notes, std::string());
+    QCOMPARE(notes->toPlainText(), QStringLiteral("ключ у охраны"));
+    QVERIFY(!busy->isVisible());
+    QVERIFY(boxes.isEmpty());
+
+    // Held again and the dialog closed: it asks, and «Нет» keeps it open, waiting.
+    holder->Exec("BEGIN IMMEDIATE");
+    watch.stop();
+    dialog.findChild<QPushButton*>(QStringLiteral("ButtonSaveSite"))->click();
+    QVERIFY(dialog.SaveWaiting());
+    QString asked;
+    const auto answer = [&](QMessageBox::StandardButton button) {
+      QTimer::singleShot(50, [&asked, button] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        asked = box->text();
+        box->button(button)->click();
+      });
+    };
+    answer(QMessageBox::No);
+    dialog.findChild<QPushButton*>(QStringLiteral("ButtonSitesClose"))->click();
+    QVERIFY(asked.contains(QStringLiteral("ещё не сохранён")));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(dialog.SaveWaiting());
+    watch.start(20);
+    holder->Exec("ROLLBACK");
+    QVERIFY(demo::WaitFor([&] { return !dialog.SaveWaiting(); }, 5000));
+    QCOMPARE(store.Site(shop.id)->notes, std::string("ключ у охраны"));
+    QVERIFY(boxes.isEmpty());  // the late save edited what the first one saved: nothing to ask
     holder.reset();
   }
 
