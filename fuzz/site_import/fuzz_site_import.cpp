@@ -21,12 +21,22 @@ std::string TempPath(const char* what) {
          "-" + what;
 }
 
-zarvex::sites::TSiteStore& Store() {
+// Every good file adds its sites: past a few hundred the store starts over,
+// so a long run spends its time on the files, not on an ever larger merge.
+constexpr size_t kSitesBeforeFreshStore = 200;
+
+zarvex::sites::TSiteStore& Store(size_t& sites) {
   static const std::string path = TempPath("sites.db");
-  static auto store = [] {
-    std::remove(path.c_str());
-    return std::make_unique<zarvex::sites::TSiteStore>(path);
-  }();
+  static std::unique_ptr<zarvex::sites::TSiteStore> store;
+  sites = store ? store->Sites().size() : 0;
+  if (!store || sites > kSitesBeforeFreshStore) {
+    store.reset();
+    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+    zarvex::sites::TStoreOptions options;
+    options.dailyBackups = 0;
+    store = std::make_unique<zarvex::sites::TSiteStore>(path, options);
+    sites = 0;
+  }
   return *store;
 }
 
@@ -40,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     return 0;
   }
-  zarvex::sites::TSiteStore& store = Store();
-  const size_t before = store.Sites().size();
+  size_t before = 0;
+  zarvex::sites::TSiteStore& store = Store(before);
   try {
     const zarvex::sites::TImportReport report = zarvex::sites::ImportSites(store, file);
     if (store.Sites().size() != before + static_cast<size_t>(report.sitesAdded)) __builtin_trap();

@@ -189,7 +189,13 @@ void TPgConnection::Fail(const std::string& what, const char* sqlstate, const st
 }
 
 std::vector<TRow> TPgConnection::Query(const std::string& sql, const std::vector<std::optional<std::string>>& params) {
+  Send(sql, params);
+  return Receive();
+}
+
+void TPgConnection::Send(const std::string& sql, const std::vector<std::optional<std::string>>& params) {
   if (!conn_) throw TeamStopped("Обмен с сервером компании прерван");
+  if (!sent_.empty()) throw TeamError("Сервер компании: прежний запрос ещё без ответа");
   std::vector<const char*> values;
   for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
   const std::string what = sql.substr(0, 40);
@@ -205,6 +211,14 @@ std::vector<TRow> TPgConnection::Query(const std::string& sql, const std::vector
     Wait(true, std::nullopt);
     if (!PQconsumeInput(conn_)) Fail(what, nullptr, Trimmed(PQerrorMessage(conn_)));
   }
+  sent_ = what;
+}
+
+std::vector<TRow> TPgConnection::Receive() {
+  if (!conn_) throw TeamStopped("Обмен с сервером компании прерван");
+  // Whatever happens below, the query is answered or the connection gone.
+  const std::string what = std::move(sent_);
+  sent_.clear();
   using TResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
   TResult result(nullptr, &PQclear), failed(nullptr, &PQclear);
   for (;;) {
@@ -232,6 +246,7 @@ std::vector<TRow> TPgConnection::Query(const std::string& sql, const std::vector
   rows.reserve(static_cast<size_t>(n));
   for (int r = 0; r < n; ++r) {
     TRow row;
+    row.reserve(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) {
       if (PQgetisnull(result.get(), r, c)) row.emplace_back();
       else row.emplace_back(std::string(PQgetvalue(result.get(), r, c), static_cast<size_t>(PQgetlength(result.get(), r, c))));

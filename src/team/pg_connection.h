@@ -55,6 +55,11 @@ class TPgConnection {
   TPgConnection& operator=(const TPgConnection&) = delete;
 
   std::vector<TRow> Query(const std::string& sql, const std::vector<std::optional<std::string>>& params = {});
+  // Query in two halves, so that the laptop's own work overlaps the
+  // server's: one query at a time may be on its way.
+  void Send(const std::string& sql, const std::vector<std::optional<std::string>>& params = {});
+  std::vector<TRow> Receive();
+  bool Sent() const { return !sent_.empty(); }
   void Exec(const std::string& sql) { Query(sql); }
   // The password as the server stores it (SCRAM-SHA-256), made here so the
   // plain one never travels.
@@ -68,6 +73,7 @@ class TPgConnection {
   [[noreturn]] void Fail(const std::string& what, const char* sqlstate, const std::string& message);
   PGconn* conn_ = nullptr;
   const std::atomic<bool>* stop_;
+  std::string sent_;  // the query on its way, as errors name it
 };
 
 // BEGIN … COMMIT; rolled back when left without Commit (the server rolls

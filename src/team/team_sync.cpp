@@ -21,6 +21,7 @@ using sites::TSnapshotRecord;
 using sites::TStatement;
 
 constexpr int kBatch = 1000;
+constexpr int kSnapshotBatch = 500;
 // The line of a settings file that holds the keypad codes (0-based).
 constexpr size_t kCodesLine = 2;
 
@@ -106,82 +107,122 @@ std::vector<std::string> Split(const std::string& text, char by) {
   return parts;
 }
 
-// One batch of what waits, sent in one server transaction; marked as sent
-// here only once the server has committed it.
-// `after` holds the local ids this sync has passed, so each batch starts
-// where the last one ended.
+// Where this sync has got to in the local tables, so each batch starts
+// where the last one ended, whether or not the server has answered yet.
 struct TPushedUpTo {
-  int64_t change = 0, snapshot = 0;
+  int64_t site = 0, change = 0, snapshot = 0;
 };
 
-int PushBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPushedUpTo& after) {
-  TDatabase& db = store.Database();
+// One batch of what waits, to be sent in one server transaction and marked
+// as sent here only once the server has committed it.
+struct TPushBatch {
   std::vector<std::string> sitesJson, changesJson, snapshotsJson;
   std::vector<std::string> siteUids, changeIds;
   std::vector<std::array<std::string, 3>> snapshotKeys;
+  size_t Rows() const { return siteUids.size() + changeIds.size() + snapshotKeys.size(); }
+};
+
+// Sites first, then their changes, then their snapshots: a batch holds one
+// kind, so the server has every site before anything that names it.
+TPushBatch CollectBatch(TDatabase& db, TPushedUpTo& after) {
+  TPushBatch batch;
   {
-    TStatement s = db.Prepare(
-        "SELECT uid, created, technician FROM sites WHERE uid NOT IN (SELECT uid FROM team_sent_sites) LIMIT ?1");
-    s.Bind(1, int64_t{kBatch});
+    TStatement& s = db.Cached(
+        "SELECT uid, created, technician, id FROM sites WHERE id > ?2 AND uid NOT IN (SELECT uid FROM "
+        "team_sent_sites) ORDER BY id LIMIT ?1");
+    s.Bind(1, int64_t{kBatch}).Bind(2, after.site);
     while (s.Step()) {
-      siteUids.push_back(s.Text(0));
-      sitesJson.push_back("{" + Field("uid", s.Text(0), true) + Field("created", s.Text(1)) +
-                          Field("technician", s.Text(2)) + "}");
+      after.site = s.Int(3);
+      batch.siteUids.push_back(s.Text(0));
+      batch.sitesJson.push_back("{" + Field("uid", s.Text(0), true) + Field("created", s.Text(1)) +
+                                Field("technician", s.Text(2)) + "}");
     }
+    s.Reset();
   }
-  if (siteUids.empty()) {
-    TStatement s = db.Prepare(
+  if (!batch.siteUids.empty()) return batch;
+  {
+    TStatement& s = db.Cached(
         "SELECT change_id, site_uid, field, value, made, technician, laptop, id FROM site_changes "
         "WHERE id > ?2 AND change_id NOT IN (SELECT change_id FROM team_sent_changes) ORDER BY id LIMIT ?1");
     s.Bind(1, int64_t{kBatch}).Bind(2, after.change);
-    TStatement parentsOf =
-        db.Prepare("SELECT parent_id FROM site_change_parents WHERE change_id = ?1 ORDER BY parent_id");
+    TStatement& parentsOf =
+        db.Cached("SELECT parent_id FROM site_change_parents WHERE change_id = ?1 ORDER BY parent_id");
     while (s.Step()) {
       after.change = s.Int(7);
-      changeIds.push_back(s.Text(0));
+      batch.changeIds.push_back(s.Text(0));
       std::vector<std::string> parents;
       for (const std::string& p : Parents(parentsOf, s.Text(0))) parents.push_back(JsonString(p));
-      changesJson.push_back("{" + Field("change_id", s.Text(0), true) + Field("site_uid", s.Text(1)) +
-                            Field("field", s.Text(2)) + Field("value", s.Text(3)) + Field("made", s.Text(4)) +
-                            Field("technician", s.Text(5)) + Field("laptop", s.Text(6)) +
-                            ",\"parents\":" + JsonArray(parents) + "}");
+      batch.changesJson.push_back("{" + Field("change_id", s.Text(0), true) + Field("site_uid", s.Text(1)) +
+                                  Field("field", s.Text(2)) + Field("value", s.Text(3)) + Field("made", s.Text(4)) +
+                                  Field("technician", s.Text(5)) + Field("laptop", s.Text(6)) +
+                                  ",\"parents\":" + JsonArray(parents) + "}");
     }
+    s.Reset();
   }
-  if (siteUids.empty() && changeIds.empty()) {
-    // Filed snapshots only: one not filed yet belongs to no site to share.
-    TStatement s = db.Prepare(
-        "SELECT n.hash, n.taken, n.kind, s.uid, n.content, n.program_version, n.technician, n.model, n.firmware, "
-        "n.id FROM snapshots n JOIN sites s ON s.id = n.site_id WHERE n.id > ?2 AND NOT EXISTS (SELECT 1 FROM "
-        "team_sent_snapshots t WHERE t.hash = n.hash AND t.taken = n.taken AND t.kind = n.kind) ORDER BY n.id "
-        "LIMIT ?1");
-    s.Bind(1, int64_t{kBatch / 2}).Bind(2, after.snapshot);
-    while (s.Step()) {
-      after.snapshot = s.Int(9);
-      snapshotKeys.push_back({s.Text(0), s.Text(1), s.Text(2)});
-      std::string codes;
-      const std::string masked = WithoutCodes(s.Text(4), &codes);
-      snapshotsJson.push_back("{" + Field("hash", s.Text(0), true) + Field("taken", s.Text(1)) +
-                              Field("kind", s.Text(2)) + Field("site_uid", s.Text(3)) + Field("content", masked) +
-                              Field("codes", codes) + Field("program_version", s.Text(5)) +
-                              Field("technician", s.Text(6)) + Field("model", s.Text(7)) +
-                              ",\"firmware\":" + std::to_string(s.Int(8)) + "}");
-    }
+  if (!batch.changeIds.empty()) return batch;
+  // Filed snapshots only: one not filed yet belongs to no site to share.
+  TStatement& s = db.Cached(
+      "SELECT n.hash, n.taken, n.kind, s.uid, n.content, n.program_version, n.technician, n.model, n.firmware, "
+      "n.id FROM snapshots n JOIN sites s ON s.id = n.site_id WHERE n.id > ?2 AND NOT EXISTS (SELECT 1 FROM "
+      "team_sent_snapshots t WHERE t.hash = n.hash AND t.taken = n.taken AND t.kind = n.kind) ORDER BY n.id "
+      "LIMIT ?1");
+  s.Bind(1, int64_t{kSnapshotBatch}).Bind(2, after.snapshot);
+  while (s.Step()) {
+    after.snapshot = s.Int(9);
+    batch.snapshotKeys.push_back({s.Text(0), s.Text(1), s.Text(2)});
+    std::string codes;
+    const std::string masked = WithoutCodes(s.Text(4), &codes);
+    batch.snapshotsJson.push_back("{" + Field("hash", s.Text(0), true) + Field("taken", s.Text(1)) +
+                                  Field("kind", s.Text(2)) + Field("site_uid", s.Text(3)) + Field("content", masked) +
+                                  Field("codes", codes) + Field("program_version", s.Text(5)) +
+                                  Field("technician", s.Text(6)) + Field("model", s.Text(7)) +
+                                  ",\"firmware\":" + std::to_string(s.Int(8)) + "}");
   }
-  const int rows = static_cast<int>(siteUids.size() + changeIds.size() + snapshotKeys.size());
-  if (rows == 0) return 0;
-  server.Query("SELECT zarvex.push($1::jsonb, $2::jsonb, $3::jsonb)",
-               {JsonArray(sitesJson), JsonArray(changesJson), JsonArray(snapshotsJson)});
-  // Committed there (a single statement is its own transaction): now here.
+  s.Reset();
+  return batch;
+}
+
+void SendBatch(TPgConnection& server, const TPushBatch& batch) {
+  server.Send("SELECT zarvex.push($1::jsonb, $2::jsonb, $3::jsonb)",
+              {JsonArray(batch.sitesJson), JsonArray(batch.changesJson), JsonArray(batch.snapshotsJson)});
+}
+
+// Committed there (a single statement is its own transaction): now here.
+void ConfirmBatch(TDatabase& db, const TPushBatch& batch, TSyncReport& report) {
   sites::TTransaction t(db);
   TLedgerInserts sent(db);
-  for (const std::string& uid : siteUids) sent.site.Bind(1, uid).Run();
-  for (const std::string& id : changeIds) sent.change.Bind(1, id).Run();
-  for (const auto& k : snapshotKeys) sent.snapshot.Bind(1, k[0]).Bind(2, k[1]).Bind(3, k[2]).Run();
+  for (const std::string& uid : batch.siteUids) sent.site.Bind(1, uid).Run();
+  for (const std::string& id : batch.changeIds) sent.change.Bind(1, id).Run();
+  for (const auto& k : batch.snapshotKeys) sent.snapshot.Bind(1, k[0]).Bind(2, k[1]).Bind(3, k[2]).Run();
   t.Commit();
-  report.sitesSent += static_cast<int>(siteUids.size());
-  report.changesSent += static_cast<int>(changeIds.size());
-  report.snapshotsSent += static_cast<int>(snapshotKeys.size());
-  return rows;
+  report.sitesSent += static_cast<int>(batch.siteUids.size());
+  report.changesSent += static_cast<int>(batch.changeIds.size());
+  report.snapshotsSent += static_cast<int>(batch.snapshotKeys.size());
+}
+
+// Each batch goes once the one before it is committed; the next is read
+// here while the server works on it.
+void Push(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPushedUpTo after) {
+  TDatabase& db = store.Database();
+  TPushBatch next = CollectBatch(db, after);
+  while (next.Rows() > 0) {
+    SendBatch(server, next);
+    const TPushBatch sending = std::move(next);
+    try {
+      next = CollectBatch(db, after);
+    } catch (...) {
+      // What is on its way is still confirmed when the server commits it.
+      try {
+        server.Receive();
+        ConfirmBatch(db, sending, report);
+      } catch (...) {
+        // Unknown: sent again next time, and the server skips it then.
+      }
+      throw;
+    }
+    server.Receive();
+    ConfirmBatch(db, sending, report);
+  }
 }
 
 // Where the keypad codes line begins; npos in a file too short to hold it.
@@ -200,6 +241,11 @@ struct TCursor {
   std::string seq = "0";
 };
 
+TCursor CursorAfter(const std::vector<TRow>& rows) {
+  const TRow& last = rows.back();
+  return {last[1].value_or("0"), last[2].value_or("0")};
+}
+
 TCursor CursorOf(TSiteStore& store) {
   TCursor c;
   const std::string text = store.Meta("team.cursor");
@@ -210,15 +256,16 @@ TCursor CursorOf(TSiteStore& store) {
   return c;
 }
 
-// One batch of what the server holds after the cursor, taken in with the
-// cursor moved in the same local transaction.
-int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
-  const TCursor cursor = CursorOf(store);
-  const std::vector<TRow> rows = server.Query(
+void AskForBatch(TPgConnection& server, const TCursor& after) {
+  server.Send(
       "SELECT what, xid, seq, site_uid, created, technician, change_id, field, value, parents, made, laptop, hash, "
       "taken, kind, content, codes, program_version, model, firmware FROM zarvex.pull($1::xid8, $2::bigint, $3)",
-      {cursor.xid, cursor.seq, std::to_string(kBatch)});
-  if (rows.empty()) return 0;
+      {after.xid, after.seq, std::to_string(kBatch)});
+}
+
+// One batch of what the server holds after the cursor, taken in with the
+// cursor moved in the same local transaction.
+void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& report) {
   const auto text = [](const std::optional<std::string>& v) { return v ? *v : std::string(); };
   TDatabase& db = store.Database();
   store.BeforeWrite();
@@ -322,10 +369,26 @@ int PullBatch(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
   for (const auto& [panel, read] : newestReads) byTime.push_back(&read);
   std::stable_sort(byTime.begin(), byTime.end(), [](const TNewestRead* a, const TNewestRead* b) { return a->taken < b->taken; });
   for (const TNewestRead* read : byTime) store.KeepPanel(read->siteId, read->identity, read->taken);
-  const TRow& last = rows.back();
-  store.SetMeta("team.cursor", text(last[1]) + ":" + text(last[2]));
+  store.SetMeta("team.cursor", CursorAfter(rows).xid + ":" + CursorAfter(rows).seq);
   t.Commit();
-  return static_cast<int>(rows.size());
+}
+
+// The next batch is asked for before this one is taken in: the server
+// reads it while the laptop writes.
+void Pull(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
+  AskForBatch(server, CursorOf(store));
+  for (std::vector<TRow> rows; !(rows = server.Receive()).empty();) {
+    AskForBatch(server, CursorAfter(rows));
+    try {
+      TakeBatch(store, rows, report);
+    } catch (...) {
+      try {
+        server.Receive();  // the connection is left with nothing on its way
+      } catch (...) {
+      }
+      throw;
+    }
+  }
 }
 
 }  // namespace
@@ -398,12 +461,10 @@ TSyncReport Sync(TSiteStore& store, TPgConnection& server) {
     t.Commit();
   }
   try {
-    TPushedUpTo after{Mark(store.Database(), "team.change_mark"), Mark(store.Database(), "team.snapshot_mark")};
-    while (PushBatch(store, server, report, after) > 0) {
-    }
+    Push(store, server, report,
+         {0, Mark(store.Database(), "team.change_mark"), Mark(store.Database(), "team.snapshot_mark")});
     RaiseMarks(store.Database());
-    while (PullBatch(store, server, report) > 0) {
-    }
+    Pull(store, server, report);
     RaiseMarks(store.Database());  // what came in is confirmed too
   } catch (const TeamError& e) {
     store.SetMeta("team.last_problem", e.what());
