@@ -20,8 +20,10 @@ using sites::TSiteStore;
 using sites::TSnapshotRecord;
 using sites::TStatement;
 
-constexpr int kBatch = 1000;
-constexpr int kSnapshotBatch = 500;
+// Rows a batch may hold: each batch is one transaction on both sides, and
+// on a laptop each costs a sync of its journal to disk.
+constexpr int kBatch = 8000;
+constexpr int kSnapshotBatch = 4000;
 // The line of a settings file that holds the keypad codes (0-based).
 constexpr size_t kCodesLine = 2;
 
@@ -200,18 +202,19 @@ void ConfirmBatch(TDatabase& db, const TPushBatch& batch, TSyncReport& report) {
   report.snapshotsSent += static_cast<int>(batch.snapshotKeys.size());
 }
 
-// Each batch goes once the one before it is committed; the next is read
-// here while the server works on it.
+// Each batch goes as soon as the one before it is committed; the next is
+// read, and the one committed is marked here, while the server works.
 void Push(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPushedUpTo after) {
   TDatabase& db = store.Database();
-  TPushBatch next = CollectBatch(db, after);
-  while (next.Rows() > 0) {
-    SendBatch(server, next);
-    const TPushBatch sending = std::move(next);
+  TPushBatch sending = CollectBatch(db, after);
+  if (sending.Rows() == 0) return;
+  SendBatch(server, sending);
+  for (;;) {
+    TPushBatch next;
     try {
       next = CollectBatch(db, after);
     } catch (...) {
-      // What is on its way is still confirmed when the server commits it.
+      // What is on its way is still marked here when the server commits it.
       try {
         server.Receive();
         ConfirmBatch(db, sending, report);
@@ -221,7 +224,20 @@ void Push(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPushed
       throw;
     }
     server.Receive();
-    ConfirmBatch(db, sending, report);
+    if (next.Rows() > 0) SendBatch(server, next);
+    try {
+      ConfirmBatch(db, sending, report);
+    } catch (...) {
+      // The connection is left with nothing on its way; what the server
+      // committed and this laptop did not mark goes again, and is skipped.
+      try {
+        if (server.Sent()) server.Receive();
+      } catch (...) {
+      }
+      throw;
+    }
+    if (next.Rows() == 0) return;
+    sending = std::move(next);
   }
 }
 
@@ -452,6 +468,32 @@ TSyncStatus SyncStatus(TSiteStore& store) {
   return status;
 }
 
+namespace {
+
+// A sync may take in a company's whole history: for its length the
+// connection keeps more pages in memory and copies its journal into the
+// database once at the end rather than every few megabytes.
+class TBulkWork {
+ public:
+  explicit TBulkWork(TDatabase& db) : db_(db) {
+    db_.Exec("PRAGMA cache_size = -65536; PRAGMA wal_autocheckpoint = 16384");
+  }
+  ~TBulkWork() {
+    try {
+      db_.Exec("PRAGMA cache_size = -2000; PRAGMA wal_autocheckpoint = 1000; PRAGMA wal_checkpoint(PASSIVE)");
+    } catch (...) {
+      // Only housekeeping: the next write's own checkpoint does it.
+    }
+  }
+  TBulkWork(const TBulkWork&) = delete;
+  TBulkWork& operator=(const TBulkWork&) = delete;
+
+ private:
+  TDatabase& db_;
+};
+
+}  // namespace
+
 TSyncReport Sync(TSiteStore& store, TPgConnection& server) {
   TSyncReport report;
   store.BeforeWrite();
@@ -460,6 +502,7 @@ TSyncReport Sync(TSiteStore& store, TPgConnection& server) {
     EnsureLedger(store.Database());
     t.Commit();
   }
+  const TBulkWork bulk(store.Database());
   try {
     Push(store, server, report,
          {0, Mark(store.Database(), "team.change_mark"), Mark(store.Database(), "team.snapshot_mark")});
