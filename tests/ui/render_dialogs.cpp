@@ -8,12 +8,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <ctime>
 
 #include "settings/settings_format.h"
+#include "sites/sqlite_db.h"
 #include "ui/compare_dialog.h"
 #include "ui/filing_prompt.h"
 #include "team/team_sync.h"
@@ -97,6 +99,17 @@ int main(int argc, char* argv[]) {
     sites.show();
     sites.SiteList()->setCurrentRow(3);
     ok &= Save(sites, out + QStringLiteral("/sites-dialog.png"));
+    {
+      // A save while another program writes: told on the page, made once it lets go.
+      zarvex::sites::TDatabase other(store->Path(), zarvex::sites::TDatabase::Mode::OpenOrCreate);
+      other.Exec("BEGIN IMMEDIATE");
+      sites.findChild<QPushButton*>(QStringLiteral("ButtonSaveSite"))->click();
+      ok &= Save(sites, out + QStringLiteral("/sites-save-waiting.png"));
+      other.Exec("ROLLBACK");
+      QElapsedTimer saving;
+      saving.start();
+      while (sites.SaveWaiting() && saving.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
     const auto filed = store->FileSnapshot(zarvex::FormatSettings(panel), "read", std::nullopt);
     zarvex::TFilingPrompt prompt(&window, *store, filed, zarvex::sites::IdentityOf(panel),
                                  store->Match(zarvex::sites::IdentityOf(panel)));
