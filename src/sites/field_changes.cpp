@@ -29,12 +29,13 @@ bool InsertChange(TDatabase& db, TFieldChange& c) {
   std::sort(c.parents.begin(), c.parents.end());
   c.parents.erase(std::unique(c.parents.begin(), c.parents.end()), c.parents.end());
   if (c.changeId.empty()) c.changeId = ChangeIdOf(c);
-  db.Prepare("INSERT OR IGNORE INTO site_changes(change_id, site_uid, field, value, made, technician, laptop) "
-             "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
+  db.Cached("INSERT OR IGNORE INTO site_changes(change_id, site_uid, field, value, made, technician, laptop) "
+            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
       .Bind(1, c.changeId).Bind(2, c.siteUid).Bind(3, c.field).Bind(4, c.value).Bind(5, c.made)
       .Bind(6, c.technician).Bind(7, c.laptop).Run();
   if (db.Changes() == 0) return false;
-  TStatement parent = db.Prepare("INSERT OR IGNORE INTO site_change_parents(change_id, parent_id) VALUES(?1, ?2)");
+  TStatement& parent = db.Cached("INSERT OR IGNORE INTO site_change_parents(change_id, parent_id) VALUES(?1, ?2)");
+  const TResetWhenDone reset(parent);
   for (const std::string& p : c.parents) parent.Bind(1, c.changeId).Bind(2, p).Run();
   return true;
 }
@@ -52,7 +53,8 @@ TFieldChange ChangeOf(TDatabase& db, const TStatement& s) {
   c.made = s.Text(4);
   c.technician = s.Text(5);
   c.laptop = s.Text(6);
-  TStatement parents = db.Prepare("SELECT parent_id FROM site_change_parents WHERE change_id = ?1 ORDER BY parent_id");
+  TStatement& parents = db.Cached("SELECT parent_id FROM site_change_parents WHERE change_id = ?1 ORDER BY parent_id");
+  const TResetWhenDone reset(parents);
   parents.Bind(1, c.changeId);
   while (parents.Step()) c.parents.push_back(parents.Text(0));
   return c;
@@ -63,11 +65,12 @@ TFieldChange ChangeOf(TDatabase& db, const TStatement& s) {
 std::vector<TFieldChange> Heads(TDatabase& db, const std::string& siteUid, const std::string& field) {
   // A change replaced only by a change of the same site and field stops
   // being a head; a stranger's change cannot hide another site's value.
-  TStatement s = db.Prepare(std::string("SELECT ") + kChangeColumns +
+  TStatement& s = db.Cached(std::string("SELECT ") + kChangeColumns +
                             " FROM site_changes c WHERE c.site_uid = ?1 AND c.field = ?2 AND NOT EXISTS ("
                             "SELECT 1 FROM site_change_parents p JOIN site_changes k ON k.change_id = p.change_id "
                             "WHERE p.parent_id = c.change_id AND k.site_uid = c.site_uid AND k.field = c.field) "
                             "ORDER BY c.made DESC, c.change_id DESC");
+  const TResetWhenDone reset(s);
   s.Bind(1, siteUid).Bind(2, field);
   std::vector<TFieldChange> heads;
   while (s.Step()) heads.push_back(ChangeOf(db, s));
@@ -83,8 +86,9 @@ std::vector<TFieldChange> Heads(TDatabase& db, const std::string& siteUid, const
 }
 
 std::vector<TFieldChange> ChangesOf(TDatabase& db, const std::string& siteUid) {
-  TStatement s = db.Prepare(std::string("SELECT ") + kChangeColumns +
+  TStatement& s = db.Cached(std::string("SELECT ") + kChangeColumns +
                             " FROM site_changes c WHERE c.site_uid = ?1 ORDER BY c.id");
+  const TResetWhenDone reset(s);
   s.Bind(1, siteUid);
   std::vector<TFieldChange> list;
   while (s.Step()) list.push_back(ChangeOf(db, s));

@@ -259,19 +259,21 @@ struct TSiteStore::Impl {
   }
 
   void Reindex(int64_t siteId) {
-    TStatement site = db->Prepare("SELECT name, customer, address, phones, notes FROM sites WHERE id = ?1");
+    TStatement& site = db->Cached("SELECT name, customer, address, phones, notes FROM sites WHERE id = ?1");
+    const TResetWhenDone resetSite(site);
     site.Bind(1, siteId);
     if (!site.Step()) return;
     std::string text;
     for (int i = 0; i < 5; ++i) text += FoldForSearch(site.Text(i)) + "\n";
     for (const std::string& phone : PhonesOf(site.Text(3))) text += PhoneSearchLines(phone);
-    TStatement panels = db->Prepare("SELECT panel_id, server_phone, check_phone FROM panels WHERE site_id = ?1");
+    TStatement& panels = db->Cached("SELECT panel_id, server_phone, check_phone FROM panels WHERE site_id = ?1");
+    const TResetWhenDone resetPanels(panels);
     panels.Bind(1, siteId);
     while (panels.Step()) {
       for (int i = 0; i < 3; ++i) text += FoldForSearch(panels.Text(i)) + "\n";
       text += PhoneSearchLines(panels.Text(1)) + PhoneSearchLines(panels.Text(2));
     }
-    db->Prepare("UPDATE sites SET search = ?2 WHERE id = ?1").Bind(1, siteId).Bind(2, text).Run();
+    db->Cached("UPDATE sites SET search = ?2 WHERE id = ?1").Bind(1, siteId).Bind(2, text).Run();
   }
 
   // The site's columns from its fields' heads: one deterministic value per
@@ -291,17 +293,21 @@ struct TSiteStore::Impl {
         }
       }
     }
-    TStatement current = db->Prepare(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE id = ?1");
+    TStatement& current = db->Cached(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE id = ?1");
     current.Bind(1, siteId);
-    if (!current.Step()) return;
+    if (!current.Step()) {
+      current.Reset();
+      return;
+    }
     const TSite before = SiteOf(current);
+    current.Reset();
     if (s.name.empty()) s.name = before.name;  // a name is required; an emptied one keeps the last
     if (newest.empty()) {
       newest = before.changed;
       technician = before.technician;
     }
-    db->Prepare("UPDATE sites SET name = ?2, customer = ?3, address = ?4, phones = ?5, notes = ?6, changed = ?7, "
-                "technician = ?8 WHERE id = ?1")
+    db->Cached("UPDATE sites SET name = ?2, customer = ?3, address = ?4, phones = ?5, notes = ?6, changed = ?7, "
+               "technician = ?8 WHERE id = ?1")
         .Bind(1, siteId).Bind(2, s.name).Bind(3, s.customer).Bind(4, s.address).Bind(5, s.phones)
         .Bind(6, s.notes).Bind(7, std::max(newest, before.created)).Bind(8, technician).Run();
     Reindex(siteId);
@@ -328,22 +334,31 @@ struct TSiteStore::Impl {
   // The site's panel with this identity is brought up to date, or added.
   bool KeepPanel(int64_t siteId, const TPanelIdentity& identity, const std::string& when) {
     if (identity.panelId.empty() && identity.serverPhone.empty() && identity.checkPhone.empty()) return false;
-    TStatement same = db->Prepare(std::string("SELECT ") + kPanelColumns + " FROM panels WHERE site_id = ?1");
-    same.Bind(1, siteId);
-    while (same.Step()) {
-      const TSitePanel p = PanelOf(same);
-      if (!SameIdentity(p.identity, identity)) continue;
+    std::optional<TSitePanel> found;
+    {
+      TStatement& same = db->Cached(std::string("SELECT ") + kPanelColumns + " FROM panels WHERE site_id = ?1");
+      const TResetWhenDone reset(same);
+      same.Bind(1, siteId);
+      while (same.Step()) {
+        TSitePanel p = PanelOf(same);
+        if (!SameIdentity(p.identity, identity)) continue;
+        found = std::move(p);
+        break;
+      }
+    }
+    if (found) {
+      const TSitePanel& p = *found;
       if (p.lastRead > when) return false;  // an older read changes nothing
-      db->Prepare("UPDATE panels SET model = ?2, firmware = ?3, panel_id = ?4, server_phone = ?5, "
-                  "check_phone = ?6, last_read = ?7 WHERE id = ?1")
+      db->Cached("UPDATE panels SET model = ?2, firmware = ?3, panel_id = ?4, server_phone = ?5, "
+                 "check_phone = ?6, last_read = ?7 WHERE id = ?1")
           .Bind(1, p.id).Bind(2, identity.model).Bind(3, int64_t{identity.firmware})
           .Bind(4, identity.panelId).Bind(5, identity.serverPhone).Bind(6, identity.checkPhone)
           .Bind(7, when).Run();
       Reindex(siteId);
       return false;
     }
-    db->Prepare("INSERT INTO panels(site_id, model, firmware, panel_id, server_phone, check_phone, last_read) "
-                "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
+    db->Cached("INSERT INTO panels(site_id, model, firmware, panel_id, server_phone, check_phone, last_read) "
+               "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
         .Bind(1, siteId).Bind(2, identity.model).Bind(3, int64_t{identity.firmware})
         .Bind(4, identity.panelId).Bind(5, identity.serverPhone).Bind(6, identity.checkPhone)
         .Bind(7, when).Run();
@@ -496,7 +511,8 @@ void TSiteStore::Resolve(int64_t siteId, const std::string& field, const std::st
 }
 
 std::optional<TSite> TSiteStore::Site(int64_t id) {
-  TStatement s = impl_->db->Prepare(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE id = ?1");
+  TStatement& s = impl_->db->Cached(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE id = ?1");
+  const TResetWhenDone reset(s);
   s.Bind(1, id);
   if (!s.Step()) return std::nullopt;
   return SiteOf(s);
@@ -654,18 +670,20 @@ bool TSiteStore::KeepPanel(int64_t siteId, const TPanelIdentity& identity, const
   return added;
 }
 
-void TSiteStore::MergeChanges(int64_t siteId, std::vector<TFieldChange>& changes) {
+int TSiteStore::MergeChanges(int64_t siteId, std::vector<TFieldChange>& changes) {
   BeforeWrite();
   TDatabase& db = *impl_->db;
   TTransaction t(db);
   const std::optional<TSite> here = Site(siteId);
   if (!here) throw SitesError("Объект не найден");
+  int added = 0;
   for (TFieldChange& c : changes) {
     c.siteUid = here->uid;
-    InsertChange(db, c);
+    added += InsertChange(db, c) ? 1 : 0;
   }
   impl_->Recompute(here->id, here->uid);
   t.Commit();
+  return added;
 }
 
 std::vector<TFieldChange> TSiteStore::Changes(int64_t siteId) {
@@ -674,7 +692,8 @@ std::vector<TFieldChange> TSiteStore::Changes(int64_t siteId) {
 }
 
 std::optional<TSite> TSiteStore::SiteByUid(const std::string& uid) {
-  TStatement s = impl_->db->Prepare(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE uid = ?1");
+  TStatement& s = impl_->db->Cached(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE uid = ?1");
+  const TResetWhenDone reset(s);
   s.Bind(1, uid);
   if (!s.Step()) return std::nullopt;
   return SiteOf(s);
@@ -703,14 +722,15 @@ std::vector<TSiteConflict> TSiteStore::Conflicts(int64_t siteId) {
 }
 
 std::string TSiteStore::Meta(const std::string& key) {
-  TStatement s = impl_->db->Prepare("SELECT value FROM meta WHERE key = ?1");
+  TStatement& s = impl_->db->Cached("SELECT value FROM meta WHERE key = ?1");
+  const TResetWhenDone reset(s);
   s.Bind(1, key);
   return s.Step() ? s.Text(0) : std::string();
 }
 
 void TSiteStore::SetMeta(const std::string& key, const std::string& value) {
   BeforeWrite();
-  impl_->db->Prepare("INSERT INTO meta(key, value) VALUES(?1, ?2) ON CONFLICT(key) DO UPDATE SET value = ?2")
+  impl_->db->Cached("INSERT INTO meta(key, value) VALUES(?1, ?2) ON CONFLICT(key) DO UPDATE SET value = ?2")
       .Bind(1, key).Bind(2, value).Run();
 }
 

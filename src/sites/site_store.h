@@ -112,7 +112,8 @@ class TSiteStore {
   bool KeepPanel(int64_t siteId, const TPanelIdentity& identity, const std::string& when);
   std::optional<TSite> SiteByUid(const std::string& uid);
   int64_t AddSiteRow(const TSite& site);
-  void MergeChanges(int64_t siteId, std::vector<TFieldChange>& changes);
+  // Returns how many of them were new here.
+  int MergeChanges(int64_t siteId, std::vector<TFieldChange>& changes);
   std::vector<TFieldChange> Changes(int64_t siteId);
 
   // An online copy, consistent while others write.

@@ -158,6 +158,19 @@ class TStatement {
   sqlite3_stmt* stmt_;
 };
 
+// Resets a cached statement when its use ends, returns and throws included,
+// so no read stays open on the connection between two calls.
+class TResetWhenDone {
+ public:
+  explicit TResetWhenDone(TStatement& statement) : statement_(statement) {}
+  ~TResetWhenDone() { statement_.Reset(); }
+  TResetWhenDone(const TResetWhenDone&) = delete;
+  TResetWhenDone& operator=(const TResetWhenDone&) = delete;
+
+ private:
+  TStatement& statement_;
+};
+
 // BEGIN IMMEDIATE … COMMIT, rolled back unless Commit ran: one action, whole
 // or not at all. Immediate, so a second writer waits at the start, never in
 // the middle. Opened inside another, it is part of the outer one.

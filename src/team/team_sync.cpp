@@ -345,10 +345,7 @@ void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& re
   for (const std::string& uid : siteOrder) {
     const std::optional<sites::TSite> site = store.SiteByUid(uid);
     if (!site) continue;  // a site this laptop may not see
-    std::vector<TFieldChange>& changes = changesBySite[uid];
-    const size_t before = store.Changes(site->id).size();
-    store.MergeChanges(site->id, changes);
-    report.changesTaken += static_cast<int>(store.Changes(site->id).size() - before);
+    report.changesTaken += store.MergeChanges(site->id, changesBySite[uid]);
   }
   std::map<std::string, int64_t> siteIds;  // a batch's snapshots come by the hundred per site
   struct TNewestRead {

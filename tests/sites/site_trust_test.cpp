@@ -299,6 +299,34 @@ TEST_F(SitesTest, ADatabaseOpenedToReadListsAndShowsAndRefusesWritesAsSuch) {
   EXPECT_THROW(store.FileSnapshot(PanelFile("1"), "read", std::nullopt), SitesReadOnly);
 }
 
+// Statements stay compiled between calls; none may keep a read open, or
+// the window would go on seeing an old state and hold the journal's copy
+// into the file back for every other program.
+TEST_F(SitesTest, ReadsLeaveNothingOpenSoAnotherProgramsWriteIsSeenAndItsJournalCanBeEmptied) {
+  const std::string path = Path(u8"sites.db");
+  TSiteStore window(path);
+  const TSite bank = window.CreateSite({0, "", "Банк", "", "ул. Мира, 1"});
+  window.FileSnapshot(PanelFile("77"), "read", bank.id, "2026-12-01T09:00:00.000Z");
+  TSite edited = *window.Site(bank.id);
+  edited.address = "ул. Мира, 2";
+  window.UpdateSite(edited);
+  ASSERT_TRUE(window.SiteByUid(bank.uid));
+  EXPECT_FALSE(window.Changes(bank.id).empty());
+  EXPECT_EQ(window.Panels(bank.id).size(), 1u);
+  EXPECT_TRUE(window.Conflicts(bank.id).empty());
+  window.Meta("team.cursor");
+
+  TStoreOptions quick;
+  quick.busyWait = std::chrono::milliseconds(100);
+  TSiteStore other(path, quick);
+  const TSite shop = other.CreateSite({0, "", "Склад"});
+  TStatement checkpoint = other.Database().Prepare("PRAGMA wal_checkpoint(TRUNCATE)");
+  ASSERT_TRUE(checkpoint.Step());
+  EXPECT_EQ(checkpoint.Int(0), 0) << "a read of the window's is still open";
+  EXPECT_TRUE(window.Site(shop.id));
+  EXPECT_TRUE(window.SiteByUid(shop.uid));
+}
+
 TEST_F(SitesTest, TwentyProgramsOpeningANewDatabaseAtOnceAllSucceed) {
   const std::string path = Path(u8"новая.db");
   std::vector<std::thread> starts;
