@@ -224,7 +224,12 @@ void Push(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPushed
       throw;
     }
     server.Receive();
-    if (next.Rows() > 0) SendBatch(server, next);
+    try {
+      if (next.Rows() > 0) SendBatch(server, next);
+    } catch (...) {
+      ConfirmBatch(db, sending, report);  // committed there, so marked here all the same
+      throw;
+    }
     try {
       ConfirmBatch(db, sending, report);
     } catch (...) {
