@@ -449,10 +449,12 @@ void TSitesDialog::SaveSite() {
   site.changed = shownChanged_;
   // A newer save of the page replaces one still waiting: it holds all of it.
   pendingSave_.reset();
-  SaveNow(site);
+  SaveNow(std::move(site));
 }
 
-bool TSitesDialog::SaveNow(const sites::TSite& site) {
+// By value: a waiting save is handed in from `pendingSave_`, which this
+// clears or replaces while it still needs the site.
+bool TSitesDialog::SaveNow(sites::TSite site) {
   try {
     store_.UpdateSite(site);
   } catch (const sites::SitesBusy&) {

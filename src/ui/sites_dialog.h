@@ -62,7 +62,7 @@ class TSitesDialog : public QDialog {
   // A read that meets another program's write is tried again shortly,
   // told on the page instead of in a box.
   bool TryRead(const std::function<void()>& action);
-  bool SaveNow(const sites::TSite& site);
+  bool SaveNow(sites::TSite site);
   void WaitForDatabase();
   void RetryBusy();
   // The list and the page again; what the installer is typing stays.
