@@ -84,10 +84,10 @@ std::string Field(const char* name, const std::string& value, bool first = false
 }
 
 std::vector<std::string> Parents(TStatement& query, const std::string& changeId) {
+  const sites::TResetWhenDone reset(query);
   query.Bind(1, changeId);
   std::vector<std::string> parents;
   while (query.Step()) parents.push_back(query.Text(0));
-  query.Reset();
   return parents;
 }
 
@@ -132,6 +132,7 @@ TPushBatch CollectBatch(TDatabase& db, TPushedUpTo& after) {
     TStatement& s = db.Cached(
         "SELECT uid, created, technician, id FROM sites WHERE id > ?2 AND uid NOT IN (SELECT uid FROM "
         "team_sent_sites) ORDER BY id LIMIT ?1");
+    const sites::TResetWhenDone reset(s);
     s.Bind(1, int64_t{kBatch}).Bind(2, after.site);
     while (s.Step()) {
       after.site = s.Int(3);
@@ -139,13 +140,13 @@ TPushBatch CollectBatch(TDatabase& db, TPushedUpTo& after) {
       batch.sitesJson.push_back("{" + Field("uid", s.Text(0), true) + Field("created", s.Text(1)) +
                                 Field("technician", s.Text(2)) + "}");
     }
-    s.Reset();
   }
   if (!batch.siteUids.empty()) return batch;
   {
     TStatement& s = db.Cached(
         "SELECT change_id, site_uid, field, value, made, technician, laptop, id FROM site_changes "
         "WHERE id > ?2 AND change_id NOT IN (SELECT change_id FROM team_sent_changes) ORDER BY id LIMIT ?1");
+    const sites::TResetWhenDone reset(s);
     s.Bind(1, int64_t{kBatch}).Bind(2, after.change);
     TStatement& parentsOf =
         db.Cached("SELECT parent_id FROM site_change_parents WHERE change_id = ?1 ORDER BY parent_id");
@@ -159,7 +160,6 @@ TPushBatch CollectBatch(TDatabase& db, TPushedUpTo& after) {
                                   Field("technician", s.Text(5)) + Field("laptop", s.Text(6)) +
                                   ",\"parents\":" + JsonArray(parents) + "}");
     }
-    s.Reset();
   }
   if (!batch.changeIds.empty()) return batch;
   // Filed snapshots only: one not filed yet belongs to no site to share.
@@ -168,6 +168,7 @@ TPushBatch CollectBatch(TDatabase& db, TPushedUpTo& after) {
       "n.id FROM snapshots n JOIN sites s ON s.id = n.site_id WHERE n.id > ?2 AND NOT EXISTS (SELECT 1 FROM "
       "team_sent_snapshots t WHERE t.hash = n.hash AND t.taken = n.taken AND t.kind = n.kind) ORDER BY n.id "
       "LIMIT ?1");
+  const sites::TResetWhenDone reset(s);
   s.Bind(1, int64_t{kSnapshotBatch}).Bind(2, after.snapshot);
   while (s.Step()) {
     after.snapshot = s.Int(9);
@@ -180,7 +181,6 @@ TPushBatch CollectBatch(TDatabase& db, TPushedUpTo& after) {
                                   Field("technician", s.Text(6)) + Field("model", s.Text(7)) +
                                   ",\"firmware\":" + std::to_string(s.Int(8)) + "}");
   }
-  s.Reset();
   return batch;
 }
 
@@ -227,7 +227,11 @@ void Push(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPushed
     try {
       if (next.Rows() > 0) SendBatch(server, next);
     } catch (...) {
-      ConfirmBatch(db, sending, report);  // committed there, so marked here all the same
+      try {
+        ConfirmBatch(db, sending, report);  // committed there, so marked here all the same
+      } catch (...) {
+        // Sent again next time, and the server skips it then.
+      }
       throw;
     }
     try {
@@ -387,7 +391,8 @@ void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& re
   for (const auto& [panel, read] : newestReads) byTime.push_back(&read);
   std::stable_sort(byTime.begin(), byTime.end(), [](const TNewestRead* a, const TNewestRead* b) { return a->taken < b->taken; });
   for (const TNewestRead* read : byTime) store.KeepPanel(read->siteId, read->identity, read->taken);
-  store.SetMeta("team.cursor", CursorAfter(rows).xid + ":" + CursorAfter(rows).seq);
+  const TCursor reached = CursorAfter(rows);
+  store.SetMeta("team.cursor", reached.xid + ":" + reached.seq);
   t.Commit();
 }
 
@@ -477,12 +482,14 @@ namespace {
 // database once at the end rather than every few megabytes.
 class TBulkWork {
  public:
-  explicit TBulkWork(TDatabase& db) : db_(db) {
+  explicit TBulkWork(TDatabase& db)
+      : db_(db), cacheSize_(Setting("cache_size")), autoCheckpoint_(Setting("wal_autocheckpoint")) {
     db_.Exec("PRAGMA cache_size = -65536; PRAGMA wal_autocheckpoint = 16384");
   }
   ~TBulkWork() {
     try {
-      db_.Exec("PRAGMA cache_size = -2000; PRAGMA wal_autocheckpoint = 1000; PRAGMA wal_checkpoint(PASSIVE)");
+      db_.Exec("PRAGMA cache_size = " + std::to_string(cacheSize_) +
+               "; PRAGMA wal_autocheckpoint = " + std::to_string(autoCheckpoint_) + "; PRAGMA wal_checkpoint(PASSIVE)");
     } catch (...) {
       // Only housekeeping: the next write's own checkpoint does it.
     }
@@ -491,7 +498,13 @@ class TBulkWork {
   TBulkWork& operator=(const TBulkWork&) = delete;
 
  private:
+  int64_t Setting(const char* name) {
+    TStatement s = db_.Prepare(std::string("PRAGMA ") + name);
+    if (!s.Step()) throw sites::SitesError(std::string("База объектов: нет настройки ") + name);
+    return s.Int(0);
+  }
   TDatabase& db_;
+  const int64_t cacheSize_, autoCheckpoint_;
 };
 
 }  // namespace
