@@ -375,6 +375,11 @@ struct TSiteStore::Impl {
         .Bind(6, r.programVersion).Bind(7, r.technician).Bind(8, r.model).Bind(9, int64_t{r.firmware});
     insert.Run();
     const bool added = db->Changes() > 0;
+    if (added) {
+      r.id = db->LastInsertId();
+      return true;
+    }
+    // Here before: its own id, and the site it is filed under, not the one asked.
     TStatement& id = db->Cached("SELECT id, site_id FROM snapshots WHERE hash = ?1 AND taken = ?2 AND kind = ?3");
     id.Bind(1, r.hash).Bind(2, r.taken).Bind(3, r.kind);
     if (id.Step()) {
@@ -382,7 +387,7 @@ struct TSiteStore::Impl {
       r.siteId = id.IsNull(1) ? std::nullopt : std::optional<int64_t>(id.Int(1));
     }
     id.Reset();  // no read left open on the table
-    return added;
+    return false;
   }
 };
 

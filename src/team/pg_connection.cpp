@@ -194,15 +194,32 @@ std::vector<TRow> TPgConnection::Query(const std::string& sql, const std::vector
 }
 
 void TPgConnection::Send(const std::string& sql, const std::vector<std::optional<std::string>>& params) {
-  if (!conn_) throw TeamStopped("Обмен с сервером компании прерван");
-  if (!sent_.empty()) throw TeamError("Сервер компании: прежний запрос ещё без ответа");
   std::vector<const char*> values;
   for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
+  SendParams(sql, values, {}, {});
+}
+
+void TPgConnection::SendBinary(const std::string& sql, const std::vector<std::string>& params) {
+  std::vector<const char*> values;
+  std::vector<int> lengths, formats;
+  for (const std::string& p : params) {
+    values.push_back(p.data());
+    lengths.push_back(static_cast<int>(p.size()));
+    formats.push_back(1);
+  }
+  SendParams(sql, values, lengths, formats);
+}
+
+void TPgConnection::SendParams(const std::string& sql, const std::vector<const char*>& values,
+                               const std::vector<int>& lengths, const std::vector<int>& formats) {
+  if (!conn_) throw TeamStopped("Обмен с сервером компании прерван");
+  if (!sent_.empty()) throw TeamError("Сервер компании: прежний запрос ещё без ответа");
   const std::string what = sql.substr(0, 40);
   // Without parameters, a script of several statements is allowed.
-  const int sent = params.empty() ? PQsendQuery(conn_, sql.c_str())
+  const int sent = values.empty() ? PQsendQuery(conn_, sql.c_str())
                                   : PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                                                      values.data(), nullptr, nullptr, 0);
+                                                      values.data(), lengths.empty() ? nullptr : lengths.data(),
+                                                      formats.empty() ? nullptr : formats.data(), 0);
   if (!sent) Fail(what, nullptr, Trimmed(PQerrorMessage(conn_)));
   // The socket's own deadlines (keepalives, TCP_USER_TIMEOUT) end a wait
   // on a silent server; the statement's is the server's.

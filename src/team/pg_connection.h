@@ -58,6 +58,8 @@ class TPgConnection {
   // Query in two halves, so that the laptop's own work overlaps the
   // server's: one query at a time may be on its way.
   void Send(const std::string& sql, const std::vector<std::optional<std::string>>& params = {});
+  // Send with every parameter in PostgreSQL's binary form (TPgArray).
+  void SendBinary(const std::string& sql, const std::vector<std::string>& params);
   std::vector<TRow> Receive();
   bool Sent() const { return !sent_.empty(); }
   void Exec(const std::string& sql) { Query(sql); }
@@ -70,6 +72,8 @@ class TPgConnection {
  private:
   // Until the socket is ready; false when `until` passed first.
   bool Wait(bool forWrite, std::optional<std::chrono::steady_clock::time_point> until);
+  void SendParams(const std::string& sql, const std::vector<const char*>& values, const std::vector<int>& lengths,
+                  const std::vector<int>& formats);
   [[noreturn]] void Fail(const std::string& what, const char* sqlstate, const std::string& message);
   PGconn* conn_ = nullptr;
   const std::atomic<bool>* stop_;

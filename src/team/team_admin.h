@@ -8,7 +8,7 @@
 namespace zarvex::team {
 
 // The newest schema of the company's database this program knows.
-inline constexpr int kTeamSchemaVersion = 2;
+inline constexpr int kTeamSchemaVersion = 3;
 
 // Creates or migrates the company's schema with an administrator's
 // connection, in one transaction under a lock, so running it twice or from

@@ -9,6 +9,7 @@
 #include "sites/field_changes.h"
 #include "sites/sha256.h"
 #include "sites/utc_time.h"
+#include "team/pg_array.h"
 
 namespace zarvex::team {
 
@@ -35,6 +36,9 @@ void EnsureLedger(TDatabase& db) {
       "CREATE TABLE IF NOT EXISTS team_sent_snapshots(hash TEXT NOT NULL, taken TEXT NOT NULL, kind TEXT NOT NULL,"
       " PRIMARY KEY(hash, taken, kind)) WITHOUT ROWID;"
       "CREATE TABLE IF NOT EXISTS team_sent_sites(uid TEXT PRIMARY KEY) WITHOUT ROWID;"
+      // Snapshots a pull added, by their ids (which only grow): confirmed by
+      // coming from the server, without a ledger row each.
+      "CREATE TABLE IF NOT EXISTS team_pulled_snapshots(first_id INTEGER PRIMARY KEY, last_id INTEGER NOT NULL);"
       // Below the marks everything filed is confirmed; a snapshot filed
       // later under a site (it was unfiled) moves the mark back to it.
       "INSERT OR IGNORE INTO meta VALUES('team.change_mark', '0'), ('team.snapshot_mark', '0');"
@@ -42,6 +46,16 @@ void EnsureLedger(TDatabase& db) {
       "WHEN NEW.site_id IS NOT NULL BEGIN "
       "UPDATE meta SET value = min(CAST(value AS INTEGER), NEW.id - 1) WHERE key = 'team.snapshot_mark'; END;");
 }
+
+// A snapshot `n` neither confirmed in the ledger nor added by a pull (the
+// one range that can hold it is the nearest below it). A database whose
+// ledger an older program made has no pulled ranges until its next sync.
+const std::string kNotInLedger =
+    "NOT EXISTS (SELECT 1 FROM team_sent_snapshots t WHERE t.hash = n.hash AND t.taken = n.taken AND "
+    "t.kind = n.kind)";
+const std::string kSnapshotUnconfirmed =
+    kNotInLedger + " AND coalesce((SELECT p.last_id FROM team_pulled_snapshots p WHERE p.first_id <= n.id "
+    "ORDER BY p.first_id DESC LIMIT 1), 0) < n.id";
 
 int64_t Mark(TDatabase& db, const char* key) {
   TStatement s = db.Prepare("SELECT CAST(value AS INTEGER) FROM meta WHERE key = ?1");
@@ -56,8 +70,7 @@ void RaiseMarks(TDatabase& db) {
   TStatement waiting = db.Prepare(
       "SELECT (SELECT count(*) FROM site_changes c WHERE c.id > ?1 AND c.change_id NOT IN "
       "(SELECT change_id FROM team_sent_changes)), (SELECT count(*) FROM snapshots n WHERE n.id > ?2 AND "
-      "n.site_id IS NOT NULL AND NOT EXISTS (SELECT 1 FROM team_sent_snapshots t WHERE t.hash = n.hash AND "
-      "t.taken = n.taken AND t.kind = n.kind)), (SELECT coalesce(max(id), 0) FROM site_changes), "
+      "n.site_id IS NOT NULL AND " + kSnapshotUnconfirmed + "), (SELECT coalesce(max(id), 0) FROM site_changes), "
       "(SELECT coalesce(max(id), 0) FROM snapshots)");
   waiting.Bind(1, Mark(db, "team.change_mark")).Bind(2, Mark(db, "team.snapshot_mark"));
   if (!waiting.Step() || waiting.Int(0) != 0 || waiting.Int(1) != 0) return;
@@ -68,8 +81,15 @@ void RaiseMarks(TDatabase& db) {
   t.Commit();
 }
 
-bool HasLedger(TDatabase& db) {
-  TStatement s = db.Prepare("SELECT count(*) FROM sqlite_schema WHERE name = 'team_sent_changes'");
+int64_t NewestSnapshotId(TDatabase& db) {
+  TStatement& s = db.Cached("SELECT coalesce(max(id), 0) FROM snapshots");
+  const sites::TResetWhenDone reset(s);
+  return s.Step() ? s.Int(0) : 0;
+}
+
+bool HasTable(TDatabase& db, const char* name) {
+  TStatement s = db.Prepare("SELECT count(*) FROM sqlite_schema WHERE name = ?1");
+  s.Bind(1, std::string(name));
   return s.Step() && s.Int(0) == 1;
 }
 
@@ -115,14 +135,34 @@ struct TPushedUpTo {
   int64_t site = 0, change = 0, snapshot = 0;
 };
 
+// A snapshot on its way, its keypad codes apart.
+struct TOutgoingSnapshot {
+  std::string hash, taken, kind, siteUid, content, codes, programVersion, technician, model;
+  int32_t firmware = 0;
+};
+
 // One batch of what waits, to be sent in one server transaction and marked
 // as sent here only once the server has committed it.
 struct TPushBatch {
-  std::vector<std::string> sitesJson, changesJson, snapshotsJson;
+  std::vector<std::string> sitesJson, changesJson;
+  std::vector<TOutgoingSnapshot> snapshots;
   std::vector<std::string> siteUids, changeIds;
-  std::vector<std::array<std::string, 3>> snapshotKeys;
-  size_t Rows() const { return siteUids.size() + changeIds.size() + snapshotKeys.size(); }
+  size_t Rows() const { return siteUids.size() + changeIds.size() + snapshots.size(); }
 };
+
+// What the server's schema offers: a version 3 server takes snapshots as
+// arrays and leaves a laptop's own pushes out of its pull; an older one is
+// synced through the version 1 functions alone.
+struct TServerFunctions {
+  bool arrays = false;
+};
+
+TServerFunctions FunctionsOf(TPgConnection& server) {
+  const std::vector<TRow> rows = server.Query(
+      "SELECT to_regprocedure('zarvex.push_snapshots(text[], text[], text[], text[], text[], text[], text[], "
+      "text[], text[], integer[])') IS NOT NULL");
+  return {!rows.empty() && rows[0][0] == "t"};
+}
 
 // Sites first, then their changes, then their snapshots: a batch holds one
 // kind, so the server has every site before anything that names it.
@@ -165,28 +205,78 @@ TPushBatch CollectBatch(TDatabase& db, TPushedUpTo& after) {
   // Filed snapshots only: one not filed yet belongs to no site to share.
   TStatement& s = db.Cached(
       "SELECT n.hash, n.taken, n.kind, s.uid, n.content, n.program_version, n.technician, n.model, n.firmware, "
-      "n.id FROM snapshots n JOIN sites s ON s.id = n.site_id WHERE n.id > ?2 AND NOT EXISTS (SELECT 1 FROM "
-      "team_sent_snapshots t WHERE t.hash = n.hash AND t.taken = n.taken AND t.kind = n.kind) ORDER BY n.id "
-      "LIMIT ?1");
+      "n.id FROM snapshots n JOIN sites s ON s.id = n.site_id WHERE n.id > ?2 AND " + kSnapshotUnconfirmed +
+      " ORDER BY n.id LIMIT ?1");
   const sites::TResetWhenDone reset(s);
   s.Bind(1, int64_t{kSnapshotBatch}).Bind(2, after.snapshot);
   while (s.Step()) {
     after.snapshot = s.Int(9);
-    batch.snapshotKeys.push_back({s.Text(0), s.Text(1), s.Text(2)});
-    std::string codes;
-    const std::string masked = WithoutCodes(s.Text(4), &codes);
-    batch.snapshotsJson.push_back("{" + Field("hash", s.Text(0), true) + Field("taken", s.Text(1)) +
-                                  Field("kind", s.Text(2)) + Field("site_uid", s.Text(3)) + Field("content", masked) +
-                                  Field("codes", codes) + Field("program_version", s.Text(5)) +
-                                  Field("technician", s.Text(6)) + Field("model", s.Text(7)) +
-                                  ",\"firmware\":" + std::to_string(s.Int(8)) + "}");
+    TOutgoingSnapshot& out = batch.snapshots.emplace_back();
+    out.hash = s.Text(0);
+    out.taken = s.Text(1);
+    out.kind = s.Text(2);
+    out.siteUid = s.Text(3);
+    out.content = WithoutCodes(s.Text(4), &out.codes);
+    out.programVersion = s.Text(5);
+    out.technician = s.Text(6);
+    out.model = s.Text(7);
+    out.firmware = static_cast<int32_t>(s.Int(8));
   }
   return batch;
 }
 
-void SendBatch(TPgConnection& server, const TPushBatch& batch) {
-  server.Send("SELECT zarvex.push($1::jsonb, $2::jsonb, $3::jsonb)",
-              {JsonArray(batch.sitesJson), JsonArray(batch.changesJson), JsonArray(batch.snapshotsJson)});
+std::string SnapshotsJson(const std::vector<TOutgoingSnapshot>& snapshots) {
+  std::vector<std::string> items;
+  for (const TOutgoingSnapshot& n : snapshots) {
+    items.push_back("{" + Field("hash", n.hash, true) + Field("taken", n.taken) + Field("kind", n.kind) +
+                    Field("site_uid", n.siteUid) + Field("content", n.content) + Field("codes", n.codes) +
+                    Field("program_version", n.programVersion) + Field("technician", n.technician) +
+                    Field("model", n.model) + ",\"firmware\":" + std::to_string(n.firmware) + "}");
+  }
+  return JsonArray(items);
+}
+
+// One array per column, in PostgreSQL's binary form.
+std::vector<std::string> SnapshotArrays(const std::vector<TOutgoingSnapshot>& snapshots) {
+  std::vector<TPgArray> columns(9, TPgArray::OfText());
+  TPgArray firmware = TPgArray::OfIntegers();
+  for (const TOutgoingSnapshot& n : snapshots) {
+    size_t c = 0;
+    for (const std::string* field : {&n.hash, &n.taken, &n.kind, &n.siteUid, &n.content, &n.codes,
+                                     &n.programVersion, &n.technician, &n.model}) {
+      columns[c++].Add(*field);
+    }
+    firmware.Add(n.firmware);
+  }
+  std::vector<std::string> bytes;
+  for (const TPgArray& column : columns) bytes.push_back(column.Bytes());
+  bytes.push_back(firmware.Bytes());
+  return bytes;
+}
+
+// Each push answers with how many rows were new and, from a version 3
+// server, the transaction it made, so the pull can leave it out.
+void SendBatch(TPgConnection& server, const TServerFunctions& functions, const TPushBatch& batch) {
+  if (!functions.arrays) {
+    server.Send("SELECT zarvex.push($1::jsonb, $2::jsonb, $3::jsonb)",
+                {JsonArray(batch.sitesJson), JsonArray(batch.changesJson), SnapshotsJson(batch.snapshots)});
+  } else if (batch.snapshots.empty()) {
+    server.Send(
+        "SELECT p.added, pg_current_xact_id_if_assigned() FROM (SELECT zarvex.push($1::jsonb, $2::jsonb, "
+        "'[]'::jsonb) AS added OFFSET 0) p",
+        {JsonArray(batch.sitesJson), JsonArray(batch.changesJson)});
+  } else {
+    server.SendBinary(
+        "SELECT added, xid FROM zarvex.push_snapshots($1::text[], $2::text[], $3::text[], $4::text[], $5::text[], "
+        "$6::text[], $7::text[], $8::text[], $9::text[], $10::integer[])",
+        SnapshotArrays(batch.snapshots));
+  }
+}
+
+// The server's answer to a push; the transaction it names joins `own`.
+void TakeAnswer(TPgConnection& server, std::vector<std::string>& own) {
+  const std::vector<TRow> rows = server.Receive();
+  if (!rows.empty() && rows[0].size() > 1 && rows[0][1]) own.push_back(*rows[0][1]);
 }
 
 // Committed there (a single statement is its own transaction): now here.
@@ -195,20 +285,22 @@ void ConfirmBatch(TDatabase& db, const TPushBatch& batch, TSyncReport& report) {
   TLedgerInserts sent(db);
   for (const std::string& uid : batch.siteUids) sent.site.Bind(1, uid).Run();
   for (const std::string& id : batch.changeIds) sent.change.Bind(1, id).Run();
-  for (const auto& k : batch.snapshotKeys) sent.snapshot.Bind(1, k[0]).Bind(2, k[1]).Bind(3, k[2]).Run();
+  for (const TOutgoingSnapshot& n : batch.snapshots) sent.snapshot.Bind(1, n.hash).Bind(2, n.taken).Bind(3, n.kind).Run();
   t.Commit();
   report.sitesSent += static_cast<int>(batch.siteUids.size());
   report.changesSent += static_cast<int>(batch.changeIds.size());
-  report.snapshotsSent += static_cast<int>(batch.snapshotKeys.size());
+  report.snapshotsSent += static_cast<int>(batch.snapshots.size());
 }
 
 // Each batch goes as soon as the one before it is committed; the next is
-// read, and the one committed is marked here, while the server works.
-void Push(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPushedUpTo after) {
+// read, and the one committed is marked here, while the server works. The
+// transactions the server made of them are added to `own`.
+void Push(TSiteStore& store, TPgConnection& server, const TServerFunctions& functions, TSyncReport& report,
+          TPushedUpTo after, std::vector<std::string>& own) {
   TDatabase& db = store.Database();
   TPushBatch sending = CollectBatch(db, after);
   if (sending.Rows() == 0) return;
-  SendBatch(server, sending);
+  SendBatch(server, functions, sending);
   for (;;) {
     TPushBatch next;
     try {
@@ -216,16 +308,16 @@ void Push(TSiteStore& store, TPgConnection& server, TSyncReport& report, TPushed
     } catch (...) {
       // What is on its way is still marked here when the server commits it.
       try {
-        server.Receive();
+        TakeAnswer(server, own);
         ConfirmBatch(db, sending, report);
       } catch (...) {
         // Unknown: sent again next time, and the server skips it then.
       }
       throw;
     }
-    server.Receive();
+    TakeAnswer(server, own);
     try {
-      if (next.Rows() > 0) SendBatch(server, next);
+      if (next.Rows() > 0) SendBatch(server, functions, next);
     } catch (...) {
       try {
         ConfirmBatch(db, sending, report);  // committed there, so marked here all the same
@@ -281,11 +373,21 @@ TCursor CursorOf(TSiteStore& store) {
   return c;
 }
 
-void AskForBatch(TPgConnection& server, const TCursor& after) {
-  server.Send(
+// From a version 3 server, without the rows of this sync's own pushes: a
+// row `own` stands for each of those transactions.
+void AskForBatch(TPgConnection& server, const TServerFunctions& functions, const std::vector<std::string>& own,
+                 const TCursor& after) {
+  const std::string columns =
       "SELECT what, xid, seq, site_uid, created, technician, change_id, field, value, parents, made, laptop, hash, "
-      "taken, kind, content, codes, program_version, model, firmware FROM zarvex.pull($1::xid8, $2::bigint, $3)",
-      {after.xid, after.seq, std::to_string(kBatch)});
+      "taken, kind, content, codes, program_version, model, firmware ";
+  if (!functions.arrays) {
+    server.Send(columns + "FROM zarvex.pull($1::xid8, $2::bigint, $3)", {after.xid, after.seq, std::to_string(kBatch)});
+    return;
+  }
+  std::string ownList = "{";
+  for (const std::string& xid : own) ownList += (ownList.size() > 1 ? "," : "") + xid;
+  server.Send(columns + "FROM zarvex.pull($1::xid8, $2::bigint, $3, $4::xid8[])",
+              {after.xid, after.seq, std::to_string(kBatch), ownList + "}"});
 }
 
 // One batch of what the server holds after the cursor, taken in with the
@@ -300,8 +402,10 @@ void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& re
   std::vector<std::string> siteOrder;
   std::vector<std::pair<std::string, TSnapshotRecord>> snapshots;
   std::map<std::string, sites::TSite> newSites;
+  const int64_t newestBefore = NewestSnapshotId(db);
   for (const TRow& r : rows) {
     const std::string what = text(r[0]), uid = text(r[3]);
+    // `own` stands for rows this laptop pushed itself: only the cursor moves.
     if (what == "site") {
       sent.site.Bind(1, uid).Run();
       if (!store.SiteByUid(uid)) {
@@ -328,8 +432,6 @@ void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& re
       if (!changesBySite.count(uid)) siteOrder.push_back(uid);
       changesBySite[uid].push_back(std::move(c));
     } else if (what == "snapshot") {
-      sent.snapshot.Bind(1, text(r[12])).Bind(2, text(r[13])).Bind(3, text(r[14])).Run();
-      if (db.Changes() == 0) continue;
       TSnapshotRecord s;
       s.hash = text(r[12]);
       s.taken = text(r[13]);
@@ -371,7 +473,11 @@ void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& re
     }
     if (known->second == 0) continue;  // a site this laptop may not see
     s.siteId = known->second;
-    if (!store.AddSnapshot(s)) continue;
+    if (!store.AddSnapshot(s)) {
+      // Here before (this laptop's own, perhaps not confirmed yet): it is on the server.
+      sent.snapshot.Bind(1, s.hash).Bind(2, s.taken).Bind(3, s.kind).Run();
+      continue;
+    }
     ++report.snapshotsTaken;
     // A site's panels are what its reads found, so they travel with the
     // reads: the same record on every laptop as where the read was made.
@@ -391,6 +497,17 @@ void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& re
   for (const auto& [panel, read] : newestReads) byTime.push_back(&read);
   std::stable_sort(byTime.begin(), byTime.end(), [](const TNewestRead* a, const TNewestRead* b) { return a->taken < b->taken; });
   for (const TNewestRead* read : byTime) store.KeepPanel(read->siteId, read->identity, read->taken);
+  // Every snapshot added since the batch began is one of the server's
+  // (nothing else writes while this transaction holds the database).
+  if (const int64_t newest = NewestSnapshotId(db); newest > newestBefore) {
+    TStatement& extend = db.Cached(
+        "UPDATE team_pulled_snapshots SET last_id = ?2 WHERE first_id = (SELECT max(first_id) FROM "
+        "team_pulled_snapshots) AND last_id = ?1");
+    extend.Bind(1, newestBefore).Bind(2, newest).Run();
+    if (db.Changes() == 0) {
+      db.Cached("INSERT INTO team_pulled_snapshots VALUES(?1, ?2)").Bind(1, newestBefore + 1).Bind(2, newest).Run();
+    }
+  }
   const TCursor reached = CursorAfter(rows);
   store.SetMeta("team.cursor", reached.xid + ":" + reached.seq);
   t.Commit();
@@ -398,10 +515,11 @@ void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& re
 
 // The next batch is asked for before this one is taken in: the server
 // reads it while the laptop writes.
-void Pull(TSiteStore& store, TPgConnection& server, TSyncReport& report) {
-  AskForBatch(server, CursorOf(store));
+void Pull(TSiteStore& store, TPgConnection& server, const TServerFunctions& functions,
+          const std::vector<std::string>& own, TSyncReport& report) {
+  AskForBatch(server, functions, own, CursorOf(store));
   for (std::vector<TRow> rows; !(rows = server.Receive()).empty();) {
-    AskForBatch(server, CursorAfter(rows));
+    AskForBatch(server, functions, own, CursorAfter(rows));
     try {
       TakeBatch(store, rows, report);
     } catch (...) {
@@ -464,13 +582,16 @@ TSyncStatus SyncStatus(TSiteStore& store) {
   status.lastSync = store.Meta("team.last_sync");
   status.lastProblem = store.Meta("team.last_problem");
   TDatabase& db = store.Database();
-  if (!HasLedger(db)) return status;
+  if (!HasTable(db, "team_sent_changes")) return status;
+  // Below the marks all is confirmed, with or without a ledger row.
   TStatement c = db.Prepare(
-      "SELECT count(*) FROM site_changes WHERE change_id NOT IN (SELECT change_id FROM team_sent_changes)");
+      "SELECT count(*) FROM site_changes WHERE id > ?1 AND change_id NOT IN (SELECT change_id FROM "
+      "team_sent_changes)");
+  c.Bind(1, Mark(db, "team.change_mark"));
   status.changesWaiting = c.Step() ? static_cast<int>(c.Int(0)) : 0;
-  TStatement s = db.Prepare(
-      "SELECT count(*) FROM snapshots n WHERE n.site_id IS NOT NULL AND NOT EXISTS (SELECT 1 FROM "
-      "team_sent_snapshots t WHERE t.hash = n.hash AND t.taken = n.taken AND t.kind = n.kind)");
+  TStatement s = db.Prepare("SELECT count(*) FROM snapshots n WHERE n.id > ?1 AND n.site_id IS NOT NULL AND " +
+                            (HasTable(db, "team_pulled_snapshots") ? kSnapshotUnconfirmed : kNotInLedger));
+  s.Bind(1, Mark(db, "team.snapshot_mark"));
   status.snapshotsWaiting = s.Step() ? static_cast<int>(s.Int(0)) : 0;
   return status;
 }
@@ -519,10 +640,12 @@ TSyncReport Sync(TSiteStore& store, TPgConnection& server) {
   }
   const TBulkWork bulk(store.Database());
   try {
-    Push(store, server, report,
-         {0, Mark(store.Database(), "team.change_mark"), Mark(store.Database(), "team.snapshot_mark")});
+    const TServerFunctions functions = FunctionsOf(server);
+    std::vector<std::string> own;
+    Push(store, server, functions, report,
+         {0, Mark(store.Database(), "team.change_mark"), Mark(store.Database(), "team.snapshot_mark")}, own);
     RaiseMarks(store.Database());
-    Pull(store, server, report);
+    Pull(store, server, functions, own, report);
     RaiseMarks(store.Database());  // what came in is confirmed too
   } catch (const TeamError& e) {
     store.SetMeta("team.last_problem", e.what());

@@ -130,8 +130,16 @@ TEST(TeamSyncTest, ASnapshotFiledAfterASyncUnderASiteStillGoes) {
   a.store->Refile(unfiled.id, site.id);  // from «Без объекта», a day later
   EXPECT_EQ(SyncStatus(*a.store).snapshotsWaiting, 1);
   EXPECT_EQ(a.Sync().snapshotsSent, 1);
+  // On the colleague's laptop, one left unfiled before it took the site in:
+  // filed there later, it alone waits, not what its pull brought.
+  const sites::TSnapshotRecord loose = b.store->FileSnapshot(PanelFile("760003"), "read", std::nullopt);
   b.Sync();
   EXPECT_EQ(b.store->Snapshots(b.store->SiteByUid(site.uid)->id).size(), 2u);
+  b.store->Refile(loose.id, b.store->SiteByUid(site.uid)->id);
+  EXPECT_EQ(SyncStatus(*b.store).snapshotsWaiting, 1);
+  EXPECT_EQ(b.Sync().snapshotsSent, 1);
+  a.Sync();
+  EXPECT_EQ(a.store->Snapshots(site.id).size(), 3u);
 }
 
 TEST(TeamSyncTest, AConnectionCutAnywhereInAPushOrAPullLosesAndDuplicatesNothing) {
@@ -409,6 +417,76 @@ TEST(TeamSchemaTest, AVersionOneServerMigratesAndAnAdministratorWhoIsNoSuperuser
   EXPECT_THROW(kiraLink->Query("SELECT * FROM zarvex.technicians"), TeamForbidden);
   RemoveTechnician(*boss, "lev");
   EXPECT_THROW(as("lev", "company", "lev-password"), TeamForbidden);
+}
+
+// A laptop of this program meets a server still at version 2 (its
+// administrator has not run `team init` since): it syncs through the old
+// functions. Migrated, snapshots go as binary arrays and arrive byte for
+// byte, and a laptop's pull passes over its own push, but not over what the
+// same technician pushed from another laptop.
+TEST(TeamSchemaTest, AVersionTwoServerStillSyncsAndAfterItsMigrationNoLaptopMissesARow) {
+  auto root = server->Connect("company_root");
+  root->Exec("CREATE DATABASE company_v2");
+  std::string rootPassword;
+  std::getline(std::ifstream(server->dir / "admin.password"), rootPassword);
+  const auto as = [&](const std::string& user, const std::string& password) {
+    TServerAddress a = server->As(user);
+    a.database = "company_v2";
+    return std::make_unique<TPgConnection>(ConnInfo(a) + " password=" + password);
+  };
+  auto admin = as("company_root", rootPassword);
+  {
+    TPgTransaction t(*admin);
+    admin->Exec(TeamSchemaSteps()[0]);
+    admin->Exec(TeamSchemaSteps()[1]);
+    t.Commit();
+  }
+  AddTechnician(*admin, "mila", "Юг", TRole::Technician, "mila-password", true);
+  AddTechnician(*admin, "oleg", "Юг", TRole::Technician, "oleg-password", true);
+  TLaptop mila("m1", "mila"), milaAtHome("m2", "mila"), oleg("o1", "oleg");
+  const auto sync = [&](TLaptop& laptop) {
+    auto link = as(laptop.login, laptop.login + "-password");
+    return Sync(*laptop.store, *link);
+  };
+  const auto fileTricky = [&](const std::string& id) {
+    TCFG cfg;
+    cfg.Phone.fill("*");
+    cfg.VpnAndId = "1" + id;
+    cfg.AccessPoint = "in\"te\\r{n,e}t'ф";
+    const sites::TSite site = mila.store->CreateSite({0, "", "Объект " + id});
+    return mila.store->FileSnapshot(FormatSettings(cfg), "read", site.id);
+  };
+  const auto arrivedWhole = [&](TLaptop& laptop, const sites::TSnapshotRecord& sent) {
+    for (const auto& s : laptop.store->Snapshots(laptop.store->SiteByUid(mila.store->Site(*sent.siteId)->uid)->id)) {
+      if (s.hash == sent.hash) return s.content == sent.content;
+    }
+    return false;
+  };
+
+  const sites::TSnapshotRecord before = fileTricky("790001");
+  EXPECT_EQ(sync(mila).snapshotsSent, 1);
+  sync(oleg);
+  EXPECT_TRUE(arrivedWhole(oleg, before));
+
+  EXPECT_EQ(InitTeamSchema(*admin), 2);
+  const sites::TSnapshotRecord after = fileTricky("790002");
+  const TSyncReport pushed = sync(mila);
+  EXPECT_EQ(pushed.snapshotsSent, 1);
+  EXPECT_EQ(pushed.snapshotsTaken + pushed.changesTaken + pushed.sitesTaken, 0);
+  // The cursor passed the push without the push being sent back.
+  const TRow last = admin->Query("SELECT xid, seq FROM zarvex.snapshots ORDER BY xid DESC, seq DESC LIMIT 1")[0];
+  EXPECT_EQ(mila.store->Meta("team.cursor"), *last[0] + ":" + *last[1]);
+  for (TLaptop* laptop : {&oleg, &milaAtHome}) {
+    sync(*laptop);
+    EXPECT_TRUE(arrivedWhole(*laptop, before));
+    EXPECT_TRUE(arrivedWhole(*laptop, after));
+    EXPECT_EQ(SyncStatus(*laptop->store).snapshotsWaiting, 0);
+  }
+  // A batch whose columns differ in length is refused whole.
+  auto link = as("mila", "mila-password");
+  EXPECT_THROW(link->Query("SELECT * FROM zarvex.push_snapshots('{a}', '{}', '{}', '{}', '{}', '{}', '{}', '{}', "
+                           "'{}', '{}')"),
+               TeamError);
 }
 
 TEST(TeamSyncTest, ASilentServerIsToldByTheProgramsOwnDeadline) {
