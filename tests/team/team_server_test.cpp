@@ -482,6 +482,17 @@ TEST(TeamSchemaTest, AVersionTwoServerStillSyncsAndAfterItsMigrationNoLaptopMiss
     EXPECT_TRUE(arrivedWhole(*laptop, after));
     EXPECT_EQ(SyncStatus(*laptop->store).snapshotsWaiting, 0);
   }
+  // Even the superuser cannot leave a snapshot naming no site.
+  EXPECT_THROW(admin->Exec("DELETE FROM zarvex.sites"), TeamError);
+  EXPECT_THROW(admin->Exec("TRUNCATE zarvex.sites CASCADE"), TeamError);
+  EXPECT_THROW(admin->Exec("UPDATE zarvex.sites SET uid = uid || 'x'"), TeamError);
+  EXPECT_THROW(admin->Exec("UPDATE zarvex.snapshots SET site_uid = 'nowhere'"), TeamError);
+  EXPECT_THROW(admin->Exec("INSERT INTO zarvex.snapshots(hash, taken, kind, site_uid, content, codes, "
+                           "program_version, technician, model, firmware, pushed_by) SELECT hash || 'x', taken, kind, "
+                           "'nowhere', content, codes, program_version, technician, model, firmware, pushed_by FROM "
+                           "zarvex.snapshots"),
+               TeamError);
+  EXPECT_EQ(*admin->Query("SELECT count(*) FROM zarvex.snapshots")[0][0], "2");
   // A batch whose columns differ in length is refused whole.
   auto link = as("mila", "mila-password");
   EXPECT_THROW(link->Query("SELECT * FROM zarvex.push_snapshots('{a}', '{}', '{}', '{}', '{}', '{}', '{}', '{}', "
