@@ -16,7 +16,6 @@ class TPgArray {
 
   void Add(std::string_view text);  // an array of text
   void Add(int32_t value);          // an array of integers
-  size_t Size() const { return count_; }
   // The header (one dimension, from 1, no NULLs, the element type) and
   // the elements, each as its length and its bytes, big-endian.
   std::string Bytes() const;
