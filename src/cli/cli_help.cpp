@@ -89,10 +89,14 @@ const std::vector<std::pair<std::string, std::string>> kCommands = {
      "программы). sync отправляет то, что подшито и изменено здесь, и получает\n"
      "сделанное коллегами; без связи ничего не меняется (код 5), повтор безопасен.\n"
      "status: когда была синхронизация, что ждёт отправки, доступен ли сервер.\n"
-     "log: кто, когда и с какого компьютера менял объект.\n"
+     "Что сервер не принял, ждёт здесь с причиной (sync и status её называют).\n"
+     "log: кто (вход, под которым прислано), когда и с какого компьютера (по\n"
+     "словам ноутбука) менял объект; --json — то же в JSON.\n"
      "Администратору: team init АДРЕС создаёт или обновляет схему на сервере;\n"
      "team add-technician ИМЯ --branch ФИЛИАЛ [--role technician|senior|admin]\n"
-     "[--codes] --password-stdin [--admin АДРЕС], team remove-technician ИМЯ,\n"
+     "[--codes] --password-stdin [--admin АДРЕС]; team update-technician ИМЯ\n"
+     "[--role …] [--branch …] [--codes|--no-codes] [--password-stdin];\n"
+     "team remove-technician ИМЯ (и завершает его сеансы),\n"
      "team branches. Коды клавиатуры получают старшие, администраторы и\n"
      "техники с --codes.\n"},
 };

@@ -13,6 +13,11 @@ std::string Utf8(const Text& panelText);
 
 using zarvex::JsonString;
 
+// A text from elsewhere (a server, a file) for one field of one line: line
+// breaks, tabs and other control characters as escapes (\n, \t, \xHH), a
+// backslash doubled, so no value can print a line or a column of its own.
+std::string Printable(const std::string& text);
+
 // The record page by page in the window's words: "label: value (code)".
 std::string SettingsTable(const TCFG& cfg);
 std::string SettingsJson(const TCFG& cfg);

@@ -30,7 +30,7 @@ class TeamCommand {
       : json_(json), env_(env), in_(in) {
     for (size_t i = 0; i < words.size(); ++i) {
       const std::string& w = words[i];
-      if (w == "--codes" || w == "--password-stdin") {
+      if (w == "--codes" || w == "--no-codes" || w == "--password-stdin") {
         flags_.push_back(w);
       } else if (w.rfind("--", 0) == 0) {
         const size_t eq = w.find('=');
@@ -44,7 +44,10 @@ class TeamCommand {
   }
 
   int Run() {
-    if (args_.empty()) return Usage("нужна команда: join, sync, status, log, init, add-technician, remove-technician или branches");
+    if (args_.empty()) {
+      return Usage("нужна команда: join, sync, status, log, init, add-technician, update-technician, "
+                   "remove-technician или branches");
+    }
     const std::string& sub = args_[0];
     try {
       if (sub == "join" && args_.size() == 2) return Join(args_[1]);
@@ -53,6 +56,7 @@ class TeamCommand {
       if (sub == "log" && args_.size() == 2) return Log(args_[1]);
       if (sub == "init" && args_.size() == 2) return Init(args_[1]);
       if (sub == "add-technician" && args_.size() == 2) return AddTechnician(args_[1]);
+      if (sub == "update-technician" && args_.size() == 2) return UpdateTechnician(args_[1]);
       if (sub == "remove-technician" && args_.size() == 2) return RemoveTechnician(args_[1]);
       if (sub == "branches" && args_.size() == 1) return BranchList();
     } catch (const team::TeamUnreachable& e) {
@@ -155,7 +159,15 @@ class TeamCommand {
                << r.snapshotsSent << "; получено: объектов " << r.sitesTaken << ", изменений " << r.changesTaken
                << ", снимков " << r.snapshotsTaken << "\n";
     }
+    TellRefused(team::SyncStatus(*store));
     return kOk;
+  }
+
+  // What the server did not take waits here; each row with its reason.
+  void TellRefused(const team::TSyncStatus& s) {
+    if (s.refused.empty()) return;
+    env_.err << "Не принято сервером (ждёт здесь): " << s.refused.size() << "\n";
+    for (const auto& [item, reason] : s.refused) env_.err << "  " << Printable(item) << ": " << Printable(reason) << "\n";
   }
 
   int Status() {
@@ -178,12 +190,18 @@ class TeamCommand {
       env_.out << "{\"server\": " << JsonString(a.host.empty() ? "" : a.host + ":" + a.port + "/" + a.database)
                << ", \"reachable\": " << (ok ? "true" : "false") << ", \"last_sync\": " << JsonString(s.lastSync)
                << ", \"changes_waiting\": " << s.changesWaiting << ", \"snapshots_waiting\": " << s.snapshotsWaiting
-               << ", \"last_problem\": " << JsonString(s.lastProblem) << "}\n";
+               << ", \"last_problem\": " << JsonString(s.lastProblem) << ", \"refused\": [";
+      for (size_t i = 0; i < s.refused.size(); ++i) {
+        env_.out << (i ? ", " : "") << "{\"item\": " << JsonString(s.refused[i].first)
+                 << ", \"reason\": " << JsonString(s.refused[i].second) << "}";
+      }
+      env_.out << "]}\n";
     } else {
       env_.out << "Сервер: " << (a.host.empty() ? "—" : a.host + ":" + a.port + "/" + a.database + " (" + a.user + ")")
                << ", " << reachable << "\nПоследняя синхронизация: " << (s.lastSync.empty() ? "не было" : s.lastSync)
                << "\nЖдут отправки: изменений " << s.changesWaiting << ", снимков " << s.snapshotsWaiting << "\n";
       if (!s.lastProblem.empty()) env_.out << "Последняя ошибка: " << s.lastProblem << "\n";
+      TellRefused(s);
     }
     return kOk;
   }
@@ -196,9 +214,24 @@ class TeamCommand {
       return kNoPanel;
     }
     TPgConnection server(team::ConnInfo(Joined(*store)), env_.interrupted);
-    for (const team::TSiteLogEntry& e : team::SiteLog(server, site->uid)) {
-      env_.out << e.received << "\t" << e.pushedBy << "\t" << e.technician << "@" << e.laptop << "\t" << e.field
-               << "\t" << e.value << "\n";
+    const std::vector<team::TSiteLogEntry> log = team::SiteLog(server, site->uid);
+    if (json_) {
+      env_.out << "[";
+      for (size_t i = 0; i < log.size(); ++i) {
+        const team::TSiteLogEntry& e = log[i];
+        env_.out << (i ? ",\n " : "") << "{\"received\": " << JsonString(e.received)
+                 << ", \"pushed_by\": " << JsonString(e.pushedBy) << ", \"technician_claimed\": "
+                 << JsonString(e.technician) << ", \"laptop_claimed\": " << JsonString(e.laptop)
+                 << ", \"made_claimed\": " << JsonString(e.made) << ", \"field\": " << JsonString(e.field)
+                 << ", \"value\": " << JsonString(e.value) << "}";
+      }
+      env_.out << "]\n";
+      return kOk;
+    }
+    // Every value is a laptop's claim: none may print a line of its own.
+    for (const team::TSiteLogEntry& e : log) {
+      env_.out << Printable(e.received) << "\t" << Printable(e.pushedBy) << "\t(ноутбук: " << Printable(e.technician)
+               << "@" << Printable(e.laptop) << ")\t" << Printable(e.field) << "\t" << Printable(e.value) << "\n";
     }
     return kOk;
   }
@@ -227,10 +260,27 @@ class TeamCommand {
     return kOk;
   }
 
+  int UpdateTechnician(const std::string& login) {
+    team::TTechnicianUpdate update;
+    if (options_.count("--role")) update.role = team::RoleByName(Option("--role"));
+    if (options_.count("--branch")) update.branch = Option("--branch");
+    if (Flag("--codes")) update.seesCodes = true;
+    if (Flag("--no-codes")) update.seesCodes = false;
+    if (Flag("--password-stdin")) update.password = Password();
+    if (!update.role && !update.branch && !update.seesCodes && !update.password) {
+      return Usage("что изменить: --role, --branch, --codes или --no-codes, --password-stdin");
+    }
+    auto admin = Admin();
+    team::UpdateTechnician(*admin, login, update);
+    env_.err << "Техник " << login << " изменён\n";
+    return kOk;
+  }
+
   int RemoveTechnician(const std::string& login) {
     auto admin = Admin();
     team::RemoveTechnician(*admin, login);
-    env_.err << "Техник " << login << " больше не может подключаться; его изменения остаются в журнале\n";
+    env_.err << "Техник " << login
+             << " больше не может подключаться, его сеансы завершены; его изменения остаются в журнале\n";
     return kOk;
   }
 

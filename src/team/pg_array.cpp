@@ -15,7 +15,9 @@ void Append32(std::string& out, uint32_t value) {
 }  // namespace
 
 void TPgArray::Add(std::string_view text) {
-  if (elementType_ != kTextOid) throw std::logic_error("TPgArray: text into an array of integers");
+  if (elementType_ != kTextOid && elementType_ != kByteaOid) {
+    throw std::logic_error("TPgArray: text into an array of integers");
+  }
   if (text.size() > 0x3fffffff) throw std::length_error("TPgArray: a value beyond what the server takes");
   Append32(elements_, static_cast<uint32_t>(text.size()));
   elements_.append(text);

@@ -12,9 +12,10 @@ namespace zarvex::team {
 class TPgArray {
  public:
   static TPgArray OfText() { return TPgArray(kTextOid); }
+  static TPgArray OfBytes() { return TPgArray(kByteaOid); }
   static TPgArray OfIntegers() { return TPgArray(kInt4Oid); }
 
-  void Add(std::string_view text);  // an array of text
+  void Add(std::string_view text);  // an array of text or of bytes
   void Add(int32_t value);          // an array of integers
   // The header (one dimension, from 1, no NULLs, the element type) and
   // the elements, each as its length and its bytes, big-endian.
@@ -22,6 +23,7 @@ class TPgArray {
 
  private:
   static constexpr uint32_t kTextOid = 25;
+  static constexpr uint32_t kByteaOid = 17;
   static constexpr uint32_t kInt4Oid = 23;
   explicit TPgArray(uint32_t elementType) : elementType_(elementType) {}
   uint32_t elementType_;

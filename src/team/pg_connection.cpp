@@ -146,6 +146,18 @@ TPgConnection::TPgConnection(const std::string& conninfo, const std::atomic<bool
   }
   // A stop while a large batch is being sent must not wait on the socket.
   PQsetnonblocking(conn_, 1);
+  // The server ends a statement past its own timeout, as long as the
+  // connection's: silence beyond that and a little more is a server gone quiet.
+  silence_ = std::chrono::seconds(seconds + 5);
+}
+
+void TPgConnection::WaitOrGiveUp(bool forWrite) {
+  if (Wait(forWrite, std::chrono::steady_clock::now() + silence_)) return;
+  PQfinish(conn_);
+  conn_ = nullptr;
+  sent_.clear();
+  throw TeamUnreachable("Сервер компании не отвечает: ни байта за " + std::to_string(silence_.count()) +
+                        " с; обмен прерван, его можно повторить");
 }
 
 bool TPgConnection::Wait(bool forWrite, std::optional<std::chrono::steady_clock::time_point> until) {
@@ -221,11 +233,9 @@ void TPgConnection::SendParams(const std::string& sql, const std::vector<const c
                                                       values.data(), lengths.empty() ? nullptr : lengths.data(),
                                                       formats.empty() ? nullptr : formats.data(), 0);
   if (!sent) Fail(what, nullptr, Trimmed(PQerrorMessage(conn_)));
-  // The socket's own deadlines (keepalives, TCP_USER_TIMEOUT) end a wait
-  // on a silent server; the statement's is the server's.
   for (int flushed; (flushed = PQflush(conn_)) != 0;) {
     if (flushed < 0) Fail(what, nullptr, Trimmed(PQerrorMessage(conn_)));
-    Wait(true, std::nullopt);
+    WaitOrGiveUp(true);
     if (!PQconsumeInput(conn_)) Fail(what, nullptr, Trimmed(PQerrorMessage(conn_)));
   }
   sent_ = what;
@@ -240,7 +250,7 @@ std::vector<TRow> TPgConnection::Receive() {
   TResult result(nullptr, &PQclear), failed(nullptr, &PQclear);
   for (;;) {
     while (PQisBusy(conn_)) {
-      Wait(false, std::nullopt);
+      WaitOrGiveUp(false);
       if (!PQconsumeInput(conn_)) Fail(what, nullptr, Trimmed(PQerrorMessage(conn_)));
     }
     TResult next(PQgetResult(conn_), &PQclear);

@@ -72,12 +72,16 @@ class TPgConnection {
  private:
   // Until the socket is ready; false when `until` passed first.
   bool Wait(bool forWrite, std::optional<std::chrono::steady_clock::time_point> until);
+  // Until the socket is ready, or TeamUnreachable (the connection closed)
+  // after `silence_` without a byte either way.
+  void WaitOrGiveUp(bool forWrite);
   void SendParams(const std::string& sql, const std::vector<const char*>& values, const std::vector<int>& lengths,
                   const std::vector<int>& formats);
   [[noreturn]] void Fail(const std::string& what, const char* sqlstate, const std::string& message);
   PGconn* conn_ = nullptr;
   const std::atomic<bool>* stop_;
   std::string sent_;  // the query on its way, as errors name it
+  std::chrono::seconds silence_{20};
 };
 
 // BEGIN … COMMIT; rolled back when left without Commit (the server rolls

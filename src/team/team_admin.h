@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,7 @@
 namespace zarvex::team {
 
 // The newest schema of the company's database this program knows.
-inline constexpr int kTeamSchemaVersion = 3;
+inline constexpr int kTeamSchemaVersion = 4;
 
 // Creates or migrates the company's schema with an administrator's
 // connection, in one transaction under a lock, so running it twice or from
@@ -25,7 +26,18 @@ TRole RoleByName(const std::string& name);  // TeamError when unknown
 // administrators see keypad codes, technicians only with `seesCodes`.
 void AddTechnician(TPgConnection& admin, const std::string& login, const std::string& branch, TRole role,
                    const std::string& password, bool seesCodes);
-// The login can no longer connect; what it pushed stays in the record.
+// Refused for a login over PostgreSQL's 63 bytes and for any role that is
+// there already (a technician's is changed with UpdateTechnician).
+// What an administrator changes of a technician the program made; what is
+// empty stays as it is.
+struct TTechnicianUpdate {
+  std::optional<TRole> role;
+  std::optional<std::string> branch, password;
+  std::optional<bool> seesCodes;
+};
+void UpdateTechnician(TPgConnection& admin, const std::string& login, const TTechnicianUpdate& update);
+// The login can no longer connect, and its sessions are ended; what it
+// pushed stays in the record.
 void RemoveTechnician(TPgConnection& admin, const std::string& login);
 std::vector<std::string> Branches(TPgConnection& admin);
 

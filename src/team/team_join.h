@@ -24,9 +24,11 @@ TTechnicianLogin JoinServer(sites::TSiteStore& store, const TServerAddress& addr
                             const std::atomic<bool>* stop = nullptr);
 
 // One line of a site's append-only record on the server.
+// `pushedBy` is the login the server stamped; the technician, the laptop
+// and `made` are only what the laptop said.
 struct TSiteLogEntry {
   std::string received;  // UTC, as the server took it
-  std::string pushedBy, technician, laptop, field, value;
+  std::string pushedBy, technician, laptop, field, value, made;
 };
 std::vector<TSiteLogEntry> SiteLog(TPgConnection& server, const std::string& siteUid);
 

@@ -25,6 +25,7 @@ using sites::TStatement;
 // on a laptop each costs a sync of its journal to disk.
 constexpr int kBatch = 8000;
 constexpr int kSnapshotBatch = 4000;
+constexpr size_t kSnapshotBatchBytes = 8 << 20;
 // The line of a settings file that holds the keypad codes (0-based).
 constexpr size_t kCodesLine = 2;
 
@@ -39,6 +40,9 @@ void EnsureLedger(TDatabase& db) {
       // Snapshots a pull added, by their ids (which only grow): confirmed by
       // coming from the server, without a ledger row each.
       "CREATE TABLE IF NOT EXISTS team_pulled_snapshots(first_id INTEGER PRIMARY KEY, last_id INTEGER NOT NULL);"
+      // What the server refused at the last sync, and why: it waits here.
+      "CREATE TABLE IF NOT EXISTS team_refused(item TEXT PRIMARY KEY, kind TEXT NOT NULL, reason TEXT NOT NULL) "
+      "WITHOUT ROWID;"
       // Below the marks everything filed is confirmed; a snapshot filed
       // later under a site (it was unfiled) moves the mark back to it.
       "INSERT OR IGNORE INTO meta VALUES('team.change_mark', '0'), ('team.snapshot_mark', '0');"
@@ -135,33 +139,52 @@ struct TPushedUpTo {
   int64_t site = 0, change = 0, snapshot = 0;
 };
 
+// Rows on their way, as the server takes them.
+struct TOutgoingSite {
+  std::string uid, created, technician;
+};
+
+struct TOutgoingChange {
+  std::string changeId, siteUid, field, value, made, technician, laptop;
+  std::vector<std::string> parents;
+};
+
 // A snapshot on its way, its keypad codes apart.
 struct TOutgoingSnapshot {
   std::string hash, taken, kind, siteUid, content, codes, programVersion, technician, model;
   int32_t firmware = 0;
+  std::string Item() const { return hash + " " + taken + " " + kind; }
 };
 
 // One batch of what waits, to be sent in one server transaction and marked
 // as sent here only once the server has committed it.
 struct TPushBatch {
-  std::vector<std::string> sitesJson, changesJson;
+  std::vector<TOutgoingSite> sites;
+  std::vector<TOutgoingChange> changes;
   std::vector<TOutgoingSnapshot> snapshots;
-  std::vector<std::string> siteUids, changeIds;
-  size_t Rows() const { return siteUids.size() + changeIds.size() + snapshots.size(); }
+  size_t Rows() const { return sites.size() + changes.size() + snapshots.size(); }
 };
 
-// What the server's schema offers: a version 3 server takes snapshots as
-// arrays and leaves a laptop's own pushes out of its pull; an older one is
-// synced through the version 1 functions alone.
+// What the server said no to, by the row's name (a site's uid, a change's
+// id, a snapshot's hash, time and kind).
+using TRefusals = std::map<std::string, std::string>;
+
+// What the server's schema offers: from version 4 every row travels as the
+// bytes it is and is refused on its own; a version 3 server takes
+// snapshots as text arrays and leaves a laptop's own pushes out of its
+// pull; an older one is synced through the version 1 functions alone.
 struct TServerFunctions {
-  bool arrays = false;
+  int version = 1;
 };
 
 TServerFunctions FunctionsOf(TPgConnection& server) {
   const std::vector<TRow> rows = server.Query(
-      "SELECT to_regprocedure('zarvex.push_snapshots(text[], text[], text[], text[], text[], text[], text[], "
-      "text[], text[], integer[])') IS NOT NULL");
-  return {!rows.empty() && rows[0][0] == "t"};
+      "SELECT to_regprocedure('zarvex.push_snapshot_files(text[], text[], text[], text[], bytea[], bytea[], text[], "
+      "text[], text[], integer[])') IS NOT NULL, to_regprocedure('zarvex.push_snapshots(text[], text[], text[], "
+      "text[], text[], text[], text[], text[], text[], integer[])') IS NOT NULL");
+  if (rows.empty()) return {};
+  if (rows[0][0] == "t") return {4};
+  return {rows[0][1] == "t" ? 3 : 1};
 }
 
 // Sites first, then their changes, then their snapshots: a batch holds one
@@ -176,12 +199,10 @@ TPushBatch CollectBatch(TDatabase& db, TPushedUpTo& after) {
     s.Bind(1, int64_t{kBatch}).Bind(2, after.site);
     while (s.Step()) {
       after.site = s.Int(3);
-      batch.siteUids.push_back(s.Text(0));
-      batch.sitesJson.push_back("{" + Field("uid", s.Text(0), true) + Field("created", s.Text(1)) +
-                                Field("technician", s.Text(2)) + "}");
+      batch.sites.push_back({s.Text(0), s.Text(1), s.Text(2)});
     }
   }
-  if (!batch.siteUids.empty()) return batch;
+  if (!batch.sites.empty()) return batch;
   {
     TStatement& s = db.Cached(
         "SELECT change_id, site_uid, field, value, made, technician, laptop, id FROM site_changes "
@@ -192,24 +213,28 @@ TPushBatch CollectBatch(TDatabase& db, TPushedUpTo& after) {
         db.Cached("SELECT parent_id FROM site_change_parents WHERE change_id = ?1 ORDER BY parent_id");
     while (s.Step()) {
       after.change = s.Int(7);
-      batch.changeIds.push_back(s.Text(0));
-      std::vector<std::string> parents;
-      for (const std::string& p : Parents(parentsOf, s.Text(0))) parents.push_back(JsonString(p));
-      batch.changesJson.push_back("{" + Field("change_id", s.Text(0), true) + Field("site_uid", s.Text(1)) +
-                                  Field("field", s.Text(2)) + Field("value", s.Text(3)) + Field("made", s.Text(4)) +
-                                  Field("technician", s.Text(5)) + Field("laptop", s.Text(6)) +
-                                  ",\"parents\":" + JsonArray(parents) + "}");
+      TOutgoingChange& c = batch.changes.emplace_back();
+      c.changeId = s.Text(0);
+      c.siteUid = s.Text(1);
+      c.field = s.Text(2);
+      c.value = s.Text(3);
+      c.made = s.Text(4);
+      c.technician = s.Text(5);
+      c.laptop = s.Text(6);
+      c.parents = Parents(parentsOf, c.changeId);
     }
   }
-  if (!batch.changeIds.empty()) return batch;
+  if (!batch.changes.empty()) return batch;
   // Filed snapshots only: one not filed yet belongs to no site to share.
+  // A batch stays well inside what the server takes in one call.
   TStatement& s = db.Cached(
       "SELECT n.hash, n.taken, n.kind, s.uid, n.content, n.program_version, n.technician, n.model, n.firmware, "
       "n.id FROM snapshots n JOIN sites s ON s.id = n.site_id WHERE n.id > ?2 AND " + kSnapshotUnconfirmed +
       " ORDER BY n.id LIMIT ?1");
   const sites::TResetWhenDone reset(s);
   s.Bind(1, int64_t{kSnapshotBatch}).Bind(2, after.snapshot);
-  while (s.Step()) {
+  size_t bytes = 0;
+  while (bytes < kSnapshotBatchBytes && s.Step()) {
     after.snapshot = s.Int(9);
     TOutgoingSnapshot& out = batch.snapshots.emplace_back();
     out.hash = s.Text(0);
@@ -221,8 +246,71 @@ TPushBatch CollectBatch(TDatabase& db, TPushedUpTo& after) {
     out.technician = s.Text(6);
     out.model = s.Text(7);
     out.firmware = static_cast<int32_t>(s.Int(8));
+    bytes += out.content.size() + out.codes.size();
   }
   return batch;
+}
+
+bool IsUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    size_t length = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || b == 0 || i + length > text.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2) return false;
+    }
+    if (length == 2 && b < 0xC2) return false;  // overlong
+    i += length;
+  }
+  return true;
+}
+
+bool AllUtf8(std::initializer_list<std::string_view> texts) {
+  return std::all_of(texts.begin(), texts.end(), IsUtf8);
+}
+
+bool TextsAreUtf8(const TOutgoingSite& r) { return AllUtf8({r.uid, r.created, r.technician}); }
+bool TextsAreUtf8(const TOutgoingChange& r) {
+  return AllUtf8({r.changeId, r.siteUid, r.field, r.made, r.technician, r.laptop}) &&
+         std::all_of(r.parents.begin(), r.parents.end(), IsUtf8);
+}
+bool TextsAreUtf8(const TOutgoingSnapshot& r) {
+  return AllUtf8({r.hash, r.taken, r.kind, r.siteUid, r.programVersion, r.technician, r.model});
+}
+std::string ItemOf(const TOutgoingSite& r) { return r.uid; }
+std::string ItemOf(const TOutgoingChange& r) { return r.changeId; }
+std::string ItemOf(const TOutgoingSnapshot& r) { return r.Item(); }
+
+// The server holds these columns as text: a row with bytes that are no
+// UTF-8 (a name from an old file, say) would refuse the whole call, so it
+// stays here, named, and the rest goes.
+template <typename T>
+void KeepBackNonUtf8(std::vector<T>& rows, TRefusals& refused) {
+  const auto bad = std::stable_partition(rows.begin(), rows.end(), [](const T& r) { return TextsAreUtf8(r); });
+  for (auto r = bad; r != rows.end(); ++r) {
+    refused[ItemOf(*r)] = "в названиях или именах есть байты не в UTF-8: сервер их не примет";
+  }
+  rows.erase(bad, rows.end());
+}
+
+std::string SitesJson(const std::vector<TOutgoingSite>& sites) {
+  std::vector<std::string> items;
+  for (const TOutgoingSite& r : sites) {
+    items.push_back("{" + Field("uid", r.uid, true) + Field("created", r.created) + Field("technician", r.technician) + "}");
+  }
+  return JsonArray(items);
+}
+
+std::string ChangesJson(const std::vector<TOutgoingChange>& changes) {
+  std::vector<std::string> items;
+  for (const TOutgoingChange& c : changes) {
+    std::vector<std::string> parents;
+    for (const std::string& p : c.parents) parents.push_back(JsonString(p));
+    items.push_back("{" + Field("change_id", c.changeId, true) + Field("site_uid", c.siteUid) + Field("field", c.field) +
+                    Field("value", c.value) + Field("made", c.made) + Field("technician", c.technician) +
+                    Field("laptop", c.laptop) + ",\"parents\":" + JsonArray(parents) + "}");
+  }
+  return JsonArray(items);
 }
 
 std::string SnapshotsJson(const std::vector<TOutgoingSnapshot>& snapshots) {
@@ -236,9 +324,11 @@ std::string SnapshotsJson(const std::vector<TOutgoingSnapshot>& snapshots) {
   return JsonArray(items);
 }
 
-// One array per column, in PostgreSQL's binary form.
-std::vector<std::string> SnapshotArrays(const std::vector<TOutgoingSnapshot>& snapshots) {
+// One array per column, in PostgreSQL's binary form; the file and its
+// codes as bytes for a version 4 server.
+std::vector<std::string> SnapshotArrays(const std::vector<TOutgoingSnapshot>& snapshots, bool bytes) {
   std::vector<TPgArray> columns(9, TPgArray::OfText());
+  columns[4] = columns[5] = bytes ? TPgArray::OfBytes() : TPgArray::OfText();
   TPgArray firmware = TPgArray::OfIntegers();
   for (const TOutgoingSnapshot& n : snapshots) {
     size_t c = 0;
@@ -248,48 +338,117 @@ std::vector<std::string> SnapshotArrays(const std::vector<TOutgoingSnapshot>& sn
     }
     firmware.Add(n.firmware);
   }
-  std::vector<std::string> bytes;
-  for (const TPgArray& column : columns) bytes.push_back(column.Bytes());
-  bytes.push_back(firmware.Bytes());
-  return bytes;
+  std::vector<std::string> out;
+  for (const TPgArray& column : columns) out.push_back(column.Bytes());
+  out.push_back(firmware.Bytes());
+  return out;
+}
+
+std::vector<std::string> SiteArrays(const std::vector<TOutgoingSite>& sites) {
+  std::vector<TPgArray> columns(3, TPgArray::OfText());
+  for (const TOutgoingSite& r : sites) {
+    columns[0].Add(r.uid);
+    columns[1].Add(r.created);
+    columns[2].Add(r.technician);
+  }
+  return {columns[0].Bytes(), columns[1].Bytes(), columns[2].Bytes()};
+}
+
+std::vector<std::string> ChangeArrays(const std::vector<TOutgoingChange>& changes) {
+  std::vector<TPgArray> columns(8, TPgArray::OfText());
+  columns[3] = TPgArray::OfBytes();
+  for (const TOutgoingChange& c : changes) {
+    std::string parents;
+    for (const std::string& p : c.parents) parents += (parents.empty() ? "" : ",") + p;
+    size_t k = 0;
+    for (const std::string* field : {&c.changeId, &c.siteUid, &c.field, &c.value, static_cast<const std::string*>(&parents), &c.made, &c.technician,
+                                     &c.laptop}) {
+      columns[k++].Add(*field);
+    }
+  }
+  std::vector<std::string> out;
+  for (const TPgArray& column : columns) out.push_back(column.Bytes());
+  return out;
 }
 
 // Each push answers with how many rows were new and, from a version 3
-// server, the transaction it made, so the pull can leave it out.
+// server, the transaction it made, so the pull can leave it out; from a
+// version 4 server also each row it refused.
 void SendBatch(TPgConnection& server, const TServerFunctions& functions, const TPushBatch& batch) {
-  if (!functions.arrays) {
+  if (functions.version >= 4) {
+    if (!batch.sites.empty()) {
+      server.SendBinary("SELECT item, refusal, added, xid FROM zarvex.push_sites($1::text[], $2::text[], $3::text[])",
+                        SiteArrays(batch.sites));
+    } else if (!batch.changes.empty()) {
+      server.SendBinary(
+          "SELECT item, refusal, added, xid FROM zarvex.push_changes($1::text[], $2::text[], $3::text[], "
+          "$4::bytea[], $5::text[], $6::text[], $7::text[], $8::text[])",
+          ChangeArrays(batch.changes));
+    } else {
+      server.SendBinary(
+          "SELECT item, refusal, added, xid FROM zarvex.push_snapshot_files($1::text[], $2::text[], $3::text[], "
+          "$4::text[], $5::bytea[], $6::bytea[], $7::text[], $8::text[], $9::text[], $10::integer[])",
+          SnapshotArrays(batch.snapshots, true));
+    }
+  } else if (functions.version < 3) {
     server.Send("SELECT zarvex.push($1::jsonb, $2::jsonb, $3::jsonb)",
-                {JsonArray(batch.sitesJson), JsonArray(batch.changesJson), SnapshotsJson(batch.snapshots)});
+                {SitesJson(batch.sites), ChangesJson(batch.changes), SnapshotsJson(batch.snapshots)});
   } else if (batch.snapshots.empty()) {
     server.Send(
         "SELECT p.added, pg_current_xact_id_if_assigned() FROM (SELECT zarvex.push($1::jsonb, $2::jsonb, "
         "'[]'::jsonb) AS added OFFSET 0) p",
-        {JsonArray(batch.sitesJson), JsonArray(batch.changesJson)});
+        {SitesJson(batch.sites), ChangesJson(batch.changes)});
   } else {
     server.SendBinary(
         "SELECT added, xid FROM zarvex.push_snapshots($1::text[], $2::text[], $3::text[], $4::text[], $5::text[], "
         "$6::text[], $7::text[], $8::text[], $9::text[], $10::integer[])",
-        SnapshotArrays(batch.snapshots));
+        SnapshotArrays(batch.snapshots, false));
   }
 }
 
-// The server's answer to a push; the transaction it names joins `own`.
-void TakeAnswer(TPgConnection& server, std::vector<std::string>& own) {
+// The server's answer to a push; the transaction it names joins `own`,
+// the rows it refused join `refused`.
+void TakeAnswer(TPgConnection& server, const TServerFunctions& functions, std::vector<std::string>& own,
+                TRefusals& refused) {
   const std::vector<TRow> rows = server.Receive();
-  if (!rows.empty() && rows[0].size() > 1 && rows[0][1]) own.push_back(*rows[0][1]);
+  if (functions.version < 4) {
+    if (!rows.empty() && rows[0].size() > 1 && rows[0][1]) own.push_back(*rows[0][1]);
+    return;
+  }
+  for (const TRow& r : rows) {
+    if (r.size() < 4) continue;
+    if (!r[0]) {
+      if (r[3]) own.push_back(*r[3]);
+    } else {
+      refused[*r[0]] = r[1].value_or("");
+    }
+  }
 }
 
-// Committed there (a single statement is its own transaction): now here.
-void ConfirmBatch(TDatabase& db, const TPushBatch& batch, TSyncReport& report) {
+// Committed there (a single statement is its own transaction): now here,
+// but for what the server refused, which waits with its reason.
+void ConfirmBatch(TDatabase& db, const TPushBatch& batch, const TRefusals& refused, TSyncReport& report) {
   sites::TTransaction t(db);
   TLedgerInserts sent(db);
-  for (const std::string& uid : batch.siteUids) sent.site.Bind(1, uid).Run();
-  for (const std::string& id : batch.changeIds) sent.change.Bind(1, id).Run();
-  for (const TOutgoingSnapshot& n : batch.snapshots) sent.snapshot.Bind(1, n.hash).Bind(2, n.taken).Bind(3, n.kind).Run();
+  TStatement& keep = db.Cached("INSERT OR REPLACE INTO team_refused VALUES(?1, ?2, ?3)");
+  const auto confirm = [&](const std::string& item, const char* kind, TStatement& ledger, int& count) {
+    if (const auto r = refused.find(item); r != refused.end()) {
+      keep.Bind(1, item).Bind(2, std::string(kind)).Bind(3, r->second).Run();
+      return false;
+    }
+    ledger.Run();
+    ++count;
+    return true;
+  };
+  for (const TOutgoingSite& r : batch.sites) confirm(r.uid, "site", sent.site.Bind(1, r.uid), report.sitesSent);
+  for (const TOutgoingChange& c : batch.changes) {
+    confirm(c.changeId, "change", sent.change.Bind(1, c.changeId), report.changesSent);
+  }
+  for (const TOutgoingSnapshot& n : batch.snapshots) {
+    confirm(n.Item(), "snapshot", sent.snapshot.Bind(1, n.hash).Bind(2, n.taken).Bind(3, n.kind),
+            report.snapshotsSent);
+  }
   t.Commit();
-  report.sitesSent += static_cast<int>(batch.siteUids.size());
-  report.changesSent += static_cast<int>(batch.changeIds.size());
-  report.snapshotsSent += static_cast<int>(batch.snapshots.size());
 }
 
 // Each batch goes as soon as the one before it is committed; the next is
@@ -298,36 +457,65 @@ void ConfirmBatch(TDatabase& db, const TPushBatch& batch, TSyncReport& report) {
 void Push(TSiteStore& store, TPgConnection& server, const TServerFunctions& functions, TSyncReport& report,
           TPushedUpTo after, std::vector<std::string>& own) {
   TDatabase& db = store.Database();
-  TPushBatch sending = CollectBatch(db, after);
+  {
+    sites::TTransaction t(db);
+    db.Exec("DELETE FROM team_refused");  // told again by this sync, or gone
+    t.Commit();
+  }
+  // What this laptop refuses to send itself is kept as the server's refusals are.
+  TRefusals refused;
+  const auto collect = [&] {
+    TPushBatch batch;
+    for (;;) {
+      batch = CollectBatch(db, after);
+      const size_t rows = batch.Rows();
+      if (functions.version >= 4) {
+        TRefusals here;
+        KeepBackNonUtf8(batch.sites, here);
+        KeepBackNonUtf8(batch.changes, here);
+        KeepBackNonUtf8(batch.snapshots, here);
+        if (!here.empty()) {
+          sites::TTransaction t(db);
+          for (const auto& [item, reason] : here) {
+            db.Cached("INSERT OR REPLACE INTO team_refused VALUES(?1, 'local', ?2)").Bind(1, item).Bind(2, reason).Run();
+          }
+          t.Commit();
+        }
+      }
+      // A batch all of which stays here is passed over, not sent empty.
+      if (batch.Rows() > 0 || rows == 0) return batch;
+    }
+  };
+  TPushBatch sending = collect();
   if (sending.Rows() == 0) return;
   SendBatch(server, functions, sending);
   for (;;) {
     TPushBatch next;
     try {
-      next = CollectBatch(db, after);
+      next = collect();
     } catch (...) {
       // What is on its way is still marked here when the server commits it.
       try {
-        TakeAnswer(server, own);
-        ConfirmBatch(db, sending, report);
+        TakeAnswer(server, functions, own, refused);
+        ConfirmBatch(db, sending, refused, report);
       } catch (...) {
         // Unknown: sent again next time, and the server skips it then.
       }
       throw;
     }
-    TakeAnswer(server, own);
+    TakeAnswer(server, functions, own, refused);
     try {
       if (next.Rows() > 0) SendBatch(server, functions, next);
     } catch (...) {
       try {
-        ConfirmBatch(db, sending, report);  // committed there, so marked here all the same
+        ConfirmBatch(db, sending, refused, report);  // committed there, so marked here all the same
       } catch (...) {
         // Sent again next time, and the server skips it then.
       }
       throw;
     }
     try {
-      ConfirmBatch(db, sending, report);
+      ConfirmBatch(db, sending, refused, report);
     } catch (...) {
       // The connection is left with nothing on its way; what the server
       // committed and this laptop did not mark goes again, and is skipped.
@@ -342,15 +530,25 @@ void Push(TSiteStore& store, TPgConnection& server, const TServerFunctions& func
   }
 }
 
-// Where the keypad codes line begins; npos in a file too short to hold it.
+// Where the keypad codes line begins, as the settings format reads lines
+// (an LF ends one, whatever comes before it); npos in a file too short to
+// hold it.
 size_t CodesLineStart(const std::string& content) {
   size_t start = 0;
   for (size_t line = 0; line < kCodesLine; ++line) {
-    start = content.find("\r\n", start);
+    start = content.find('\n', start);
     if (start == std::string::npos) return start;
-    start += 2;
+    start += 1;
   }
   return start;
+}
+
+// Where its text ends: before its line end (LF, or CR LF).
+size_t CodesLineEnd(const std::string& content, size_t start) {
+  size_t end = content.find('\n', start);
+  if (end == std::string::npos) end = content.size();
+  if (end > start && content[end - 1] == '\r') --end;
+  return end;
 }
 
 struct TCursor {
@@ -380,20 +578,42 @@ void AskForBatch(TPgConnection& server, const TServerFunctions& functions, const
   const std::string columns =
       "SELECT what, xid, seq, site_uid, created, technician, change_id, field, value, parents, made, laptop, hash, "
       "taken, kind, content, codes, program_version, model, firmware ";
-  if (!functions.arrays) {
+  if (functions.version < 3) {
     server.Send(columns + "FROM zarvex.pull($1::xid8, $2::bigint, $3)", {after.xid, after.seq, std::to_string(kBatch)});
     return;
   }
   std::string ownList = "{";
   for (const std::string& xid : own) ownList += (ownList.size() > 1 ? "," : "") + xid;
-  server.Send(columns + "FROM zarvex.pull($1::xid8, $2::bigint, $3, $4::xid8[])",
+  server.Send(columns + (functions.version >= 4 ? ", pushed_by FROM zarvex.pull_rows" : "FROM zarvex.pull") +
+                  "($1::xid8, $2::bigint, $3, $4::xid8[])",
               {after.xid, after.seq, std::to_string(kBatch), ownList + "}"});
+}
+
+// A bytea column as the server writes it in text ("\\x" and hex digits).
+std::string Bytes(const std::optional<std::string>& value) {
+  if (!value) return {};
+  const std::string& hex = *value;
+  if (hex.size() < 2 || hex[0] != '\\' || hex[1] != 'x' || hex.size() % 2 != 0) {
+    throw TeamError("Сервер компании прислал байты не в том виде (ждали шестнадцатеричный bytea)");
+  }
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    throw TeamError("Сервер компании прислал байты не в том виде (ждали шестнадцатеричный bytea)");
+  };
+  std::string out;
+  out.reserve(hex.size() / 2 - 1);
+  for (size_t i = 2; i < hex.size(); i += 2) out.push_back(static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1])));
+  return out;
 }
 
 // One batch of what the server holds after the cursor, taken in with the
 // cursor moved in the same local transaction.
-void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& report) {
+void TakeBatch(TSiteStore& store, const TServerFunctions& functions, const std::vector<TRow>& rows,
+               TSyncReport& report) {
   const auto text = [](const std::optional<std::string>& v) { return v ? *v : std::string(); };
+  const auto bytes = [&](const std::optional<std::string>& v) { return functions.version >= 4 ? Bytes(v) : text(v); };
   TDatabase& db = store.Database();
   store.BeforeWrite();
   sites::TTransaction t(db);
@@ -424,7 +644,7 @@ void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& re
       c.changeId = text(r[6]);
       c.siteUid = uid;
       c.field = text(r[7]);
-      c.value = text(r[8]);
+      c.value = bytes(r[8]);
       c.parents = Split(text(r[9]), ',');
       c.made = text(r[10]);
       c.technician = text(r[5]);
@@ -438,8 +658,11 @@ void TakeBatch(TSiteStore& store, const std::vector<TRow>& rows, TSyncReport& re
       s.kind = text(r[14]);
       // Without the codes for a role that may not see them: kept so, never
       // passed off as whole.
-      s.content = r[16] ? WithCodes(text(r[15]), *r[16]) : text(r[15]);
+      // A masked one is named by what came, from a version 4 server.
+      s.content = r[16] ? WithCodes(bytes(r[15]), bytes(r[16])) : bytes(r[15]);
+      const bool whole = r[16] || functions.version < 4;
       if (r[16] && sites::Sha256Hex(s.content) != s.hash) continue;  // not what it claims: left out
+      if (!whole && MaskedHash(s.content) != s.hash) continue;
       s.programVersion = text(r[17]);
       s.technician = text(r[5]);
       s.model = text(r[18]);
@@ -521,7 +744,7 @@ void Pull(TSiteStore& store, TPgConnection& server, const TServerFunctions& func
   for (std::vector<TRow> rows; !(rows = server.Receive()).empty();) {
     AskForBatch(server, functions, own, CursorAfter(rows));
     try {
-      TakeBatch(store, rows, report);
+      TakeBatch(store, functions, rows, report);
     } catch (...) {
       try {
         server.Receive();  // the connection is left with nothing on its way
@@ -536,9 +759,9 @@ void Pull(TSiteStore& store, TPgConnection& server, const TServerFunctions& func
 
 std::string WithoutCodes(const std::string& content, std::string* codes) {
   const size_t start = CodesLineStart(content);
+  if (codes) codes->clear();
   if (start == std::string::npos) return content;
-  size_t end = content.find("\r\n", start);
-  if (end == std::string::npos) end = content.size();
+  const size_t end = CodesLineEnd(content, start);
   if (codes) *codes = content.substr(start, end - start);
   return content.substr(0, start) + content.substr(end);
 }
@@ -549,7 +772,13 @@ std::string WithCodes(const std::string& masked, const std::string& codes) {
   return masked.substr(0, start) + codes + masked.substr(start);
 }
 
-bool LacksCodes(const TSnapshotRecord& snapshot) { return sites::Sha256Hex(snapshot.content) != snapshot.hash; }
+std::string MaskedHash(const std::string& masked) { return "m" + sites::Sha256Hex(masked); }
+
+bool LacksCodes(const TSnapshotRecord& snapshot) {
+  // A masked snapshot is named by what it holds; one an older program
+  // took keeps the whole file's hash.
+  return snapshot.hash == MaskedHash(snapshot.content) || sites::Sha256Hex(snapshot.content) != snapshot.hash;
+}
 
 void SaveServerAddress(TSiteStore& store, const TServerAddress& a) {
   store.BeforeWrite();
@@ -593,10 +822,32 @@ TSyncStatus SyncStatus(TSiteStore& store) {
                             (HasTable(db, "team_pulled_snapshots") ? kSnapshotUnconfirmed : kNotInLedger));
   s.Bind(1, Mark(db, "team.snapshot_mark"));
   status.snapshotsWaiting = s.Step() ? static_cast<int>(s.Int(0)) : 0;
+  if (HasTable(db, "team_refused")) {
+    TStatement r = db.Prepare("SELECT item, reason FROM team_refused ORDER BY kind, item");
+    while (r.Step()) status.refused.emplace_back(r.Text(0), r.Text(1));
+  }
   return status;
 }
 
 namespace {
+
+// Snapshots an older program took without their codes kept the whole
+// file's hash, from which a code can be guessed: once, each is named by
+// what it holds.
+void NameMaskedSnapshots(TDatabase& db) {
+  if (Mark(db, "team.masked_named") != 0) return;
+  std::vector<std::pair<int64_t, std::string>> renamed;
+  {
+    TStatement s = db.Prepare("SELECT id, hash, content FROM snapshots WHERE hash NOT LIKE 'm%'");
+    while (s.Step()) {
+      const std::string content = s.Text(2);
+      if (sites::Sha256Hex(content) != s.Text(1)) renamed.emplace_back(s.Int(0), MaskedHash(content));
+    }
+  }
+  TStatement rename = db.Prepare("UPDATE OR IGNORE snapshots SET hash = ?2 WHERE id = ?1");
+  for (const auto& [id, hash] : renamed) rename.Bind(1, id).Bind(2, hash).Run();
+  db.Exec("INSERT OR REPLACE INTO meta VALUES('team.masked_named', '1')");
+}
 
 // A sync may take in a company's whole history: for its length the
 // connection keeps more pages in memory and copies its journal into the
@@ -636,6 +887,7 @@ TSyncReport Sync(TSiteStore& store, TPgConnection& server) {
   {
     sites::TTransaction t(store.Database());
     EnsureLedger(store.Database());
+    NameMaskedSnapshots(store.Database());
     t.Commit();
   }
   const TBulkWork bulk(store.Database());

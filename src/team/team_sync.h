@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "sites/site_store.h"
 #include "team/pg_connection.h"
@@ -22,6 +24,9 @@ struct TSyncReport {
 // confirmed yet.
 struct TSyncStatus {
   int changesWaiting = 0, snapshotsWaiting = 0;
+  // Of those, what the server (or this laptop) refused at the last sync:
+  // the row's name and the reason, in Russian.
+  std::vector<std::pair<std::string, std::string>> refused;
   std::string lastSync;  // UTC, empty: never
   std::string lastProblem;
 };
@@ -34,12 +39,15 @@ TSyncStatus SyncStatus(sites::TSiteStore& store);
 // local database is then as the last whole batch left it.
 TSyncReport Sync(sites::TSiteStore& store, TPgConnection& server);
 
-// Splits a settings file into what every role may see and its keypad codes
-// line; joined back, it is byte for byte the file.
+// Splits a settings file into what every role may see and the text of its
+// keypad codes line (the third, as the settings format reads lines, with
+// LF or CR LF ends); joined back, it is byte for byte the file.
 std::string WithoutCodes(const std::string& content, std::string* codes = nullptr);
 std::string WithCodes(const std::string& masked, const std::string& codes);
-// A snapshot that came from the server without its keypad codes: its
-// content is not what its hash names.
+// The name of a snapshot received without its codes: the hash of what was
+// received, marked, so nothing such a laptop holds depends on the codes.
+std::string MaskedHash(const std::string& masked);
+// A snapshot that came from the server without its keypad codes.
 bool LacksCodes(const sites::TSnapshotRecord& snapshot);
 
 }  // namespace zarvex::team

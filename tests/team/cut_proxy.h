@@ -46,6 +46,9 @@ class TCutProxy {
   }
   std::string Port() const { return std::to_string(port_); }
   bool Cut() const { return cut_; }
+  // From now on nothing passes either way, and the sockets stay open: a
+  // server that has gone quiet with the connection up.
+  void Freeze() { frozen_ = true; }
 
  private:
   void Serve() {
@@ -70,6 +73,7 @@ class TCutProxy {
     while (!stop_) {
       pollfd p[2] = {{client, POLLIN, 0}, {upstream, POLLIN, 0}};
       if (poll(p, 2, 100) < 0) return;
+      if (frozen_) continue;
       for (int i = 0; i < 2; ++i) {
         if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         const int from = p[i].fd, to = i == 0 ? upstream : client;
@@ -92,7 +96,7 @@ class TCutProxy {
   long passed_ = 0;
   int listener_ = -1;
   int port_ = 0;
-  std::atomic<bool> stop_{false}, cut_{false};
+  std::atomic<bool> stop_{false}, cut_{false}, frozen_{false};
   std::thread thread_;
 };
 

@@ -265,12 +265,10 @@ TEST(TeamSyncTest, APullPassesOverNoRowCommittedOutOfOrder) {
   // Another laptop's push that began first and commits last.
   auto slow = server->Connect("ivan");
   slow->Exec("BEGIN");
-  slow->Query("SELECT zarvex.push($1::jsonb, '[]', '[]')",
-              {"[{\"uid\":\"" + early.uid + "\",\"created\":\"" + early.created + "\",\"technician\":\"\"}]"});
+  slow->Query("SELECT * FROM zarvex.push_sites(ARRAY[$1], ARRAY[$2], ARRAY[''])", {early.uid, early.created});
   const sites::TSite late = a.store->CreateSite({0, "", "Поздний"});
   auto quick = server->Connect("olga");
-  quick->Query("SELECT zarvex.push($1::jsonb, '[]', '[]')",
-               {"[{\"uid\":\"" + late.uid + "\",\"created\":\"" + late.created + "\",\"technician\":\"\"}]"});
+  quick->Query("SELECT * FROM zarvex.push_sites(ARRAY[$1], ARRAY[$2], ARRAY[''])", {late.uid, late.created});
   b.Sync();  // the later commit waits behind the running one
   EXPECT_FALSE(b.store->SiteByUid(late.uid));
   slow->Exec("COMMIT");
@@ -322,10 +320,12 @@ TEST(TeamRightsTest, ATechnicianReadsNoTableSeesNoOtherBranchAndNoCodesAndForges
   // Nobody may push under the name of another site's branch.
   const std::string before = *server->Connect("company_root")->Query("SELECT count(*) FROM zarvex.changes")[0][0];
   auto petr = server->Connect("petr");
-  petr->Query("SELECT zarvex.push('[]', $1::jsonb, '[]')",
-              {"[{\"change_id\":\"forged\",\"site_uid\":\"" + site.uid +
-               "\",\"field\":\"name\",\"value\":\"чужое\",\"parents\":[],\"made\":\"\",\"technician\":\"\","
-               "\"laptop\":\"\"}]"});
+  const auto refused = petr->Query(
+      "SELECT item, refusal FROM zarvex.push_changes(ARRAY['forged'], ARRAY[$1], ARRAY['name'], "
+      "ARRAY[convert_to('чужое', 'UTF8')], ARRAY[''], ARRAY[''], ARRAY[''], ARRAY['']) WHERE item IS NOT NULL",
+      {site.uid});
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0][0], std::string("forged"));
   EXPECT_EQ(*server->Connect("company_root")->Query("SELECT count(*) FROM zarvex.changes")[0][0], before);
 }
 

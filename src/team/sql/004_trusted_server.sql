@@ -1,0 +1,418 @@
+-- Version 4: a server that carries real panels and believes no laptop.
+-- A panel's texts are Windows-1251 bytes, so settings files, their codes
+-- and field values are stored and travel as bytes. Each row a laptop sends
+-- is checked on its own: its id against its content, its size, its time,
+-- the pusher's right to its site and his hourly share; a row refused is
+-- named with its reason and never blocks the rest. Authorship is the
+-- session's login; what the laptop says of its technician and its name is
+-- kept as its claim. A technician without the codes gets a masked snapshot
+-- named by a hash of what he received, so nothing he holds depends on the
+-- codes. The functions of older programs now only tell them to update.
+SET LOCAL ROLE zarvex_owner;
+
+ALTER TABLE zarvex.snapshots ALTER COLUMN content TYPE bytea USING convert_to(content, 'UTF8'),
+                             ALTER COLUMN codes TYPE bytea USING convert_to(codes, 'UTF8');
+ALTER TABLE zarvex.snapshots
+  ADD COLUMN masked_hash text GENERATED ALWAYS AS ('m' || encode(sha256(content), 'hex')) STORED;
+ALTER TABLE zarvex.changes ALTER COLUMN value TYPE bytea USING convert_to(value, 'UTF8');
+CREATE INDEX changes_by_pusher ON zarvex.changes(pushed_by, received);
+
+-- What one call and one technician may send; a settings file is 61 short
+-- lines, a few kilobytes.
+CREATE FUNCTION zarvex.limits(OUT rows_per_call integer, OUT bytes_per_call bigint, OUT snapshot_bytes integer,
+                              OUT codes_bytes integer, OUT value_bytes integer, OUT text_bytes integer,
+                              OUT changes_per_hour integer)
+LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
+  SELECT 10000, 33554432::bigint, 16384, 256, 8192, 256, 50000
+$$;
+
+-- A time a laptop names, as it writes them (UTC, ISO 8601): later than the
+-- server's own clock with a few minutes' leeway is a forgery or a broken clock.
+CREATE FUNCTION zarvex.in_future(p_when text) RETURNS boolean
+LANGUAGE sql STABLE SET search_path = pg_catalog, pg_temp AS $$
+  SELECT p_when > to_char((now() + interval '10 minutes') AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.MS"Z"')
+$$;
+
+-- The id a laptop gives a change: the hash of all it holds, its parents sorted.
+CREATE FUNCTION zarvex.change_id_of(p_site_uid text, p_field text, p_value bytea, p_parents text[], p_made text,
+                                    p_technician text, p_laptop text) RETURNS text
+LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
+  SELECT encode(sha256(convert_to(p_site_uid || E'\x1f' || p_field || E'\x1f', 'UTF8') || p_value ||
+                       convert_to(E'\x1f' || coalesce((SELECT string_agg(p || ' ', '' ORDER BY p COLLATE "C")
+                                                       FROM unnest(p_parents) p), '') ||
+                                  E'\x1f' || p_made || E'\x1f' || p_technician || E'\x1f' || p_laptop, 'UTF8')), 'hex')
+$$;
+
+-- Where the codes line of a masked settings file begins: after its second
+-- line end, as the settings format reads lines (an LF ends one). NULL when
+-- the file has no third line.
+CREATE FUNCTION zarvex.codes_line_start(p_content bytea) RETURNS integer
+LANGUAGE plpgsql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+  first integer := position('\x0a'::bytea IN p_content);
+  second integer;
+BEGIN
+  IF first = 0 THEN RETURN NULL; END IF;
+  second := position('\x0a'::bytea IN substring(p_content FROM first + 1));
+  IF second = 0 THEN RETURN NULL; END IF;
+  RETURN first + second + 1;
+END
+$$;
+
+-- The whole file a masked one and its codes were split from.
+CREATE FUNCTION zarvex.joined(p_content bytea, p_codes bytea) RETURNS bytea
+LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
+  SELECT CASE WHEN zarvex.codes_line_start(p_content) IS NULL THEN p_content
+              ELSE substring(p_content FOR zarvex.codes_line_start(p_content) - 1) || p_codes ||
+                   substring(p_content FROM zarvex.codes_line_start(p_content)) END
+$$;
+
+CREATE FUNCTION zarvex.me() RETURNS zarvex.technicians
+LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+  me zarvex.technicians := zarvex.caller();
+BEGIN
+  IF me.login IS NULL THEN
+    RAISE EXCEPTION 'zarvex: % is no technician of this company', session_user USING ERRCODE = '42501';
+  END IF;
+  RETURN me;
+END
+$$;
+
+-- One call's size: refused whole, with the limit named.
+CREATE FUNCTION zarvex.check_call(p_rows integer, p_bytes bigint) RETURNS void
+LANGUAGE plpgsql STABLE SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+  l record;
+BEGIN
+  SELECT * INTO l FROM zarvex.limits();
+  IF coalesce(p_rows, 0) > l.rows_per_call THEN
+    RAISE EXCEPTION 'zarvex: сервер принимает не больше % строк за раз, прислано %', l.rows_per_call, p_rows
+      USING ERRCODE = '54000';
+  END IF;
+  IF coalesce(p_bytes, 0) > l.bytes_per_call THEN
+    RAISE EXCEPTION 'zarvex: сервер принимает не больше % байт за раз, прислано %', l.bytes_per_call, p_bytes
+      USING ERRCODE = '54000';
+  END IF;
+END
+$$;
+
+-- Each push answers with one row of what was added and the transaction it
+-- made, then one row for each row refused, with its reason.
+
+-- A site the caller may see, or may add in his own branch.
+CREATE FUNCTION zarvex.push_sites(p_uid text[], p_created text[], p_technician text[])
+RETURNS TABLE(item text, refusal text, added integer, xid xid8)
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET jit = off AS $$
+DECLARE
+  me zarvex.technicians := zarvex.me();
+  l record;
+  bad_ord bigint[];
+  bad_why text[];
+  inserted text[];
+BEGIN
+  SELECT * INTO l FROM zarvex.limits();
+  PERFORM zarvex.check_call(cardinality(p_uid), NULL);
+  IF cardinality(p_uid) IS DISTINCT FROM cardinality(p_created)
+     OR cardinality(p_uid) IS DISTINCT FROM cardinality(p_technician) THEN
+    RAISE EXCEPTION 'zarvex: the columns of a batch of sites differ in length' USING ERRCODE = '22023';
+  END IF;
+  SELECT coalesce(array_agg(j.ord), '{}'), coalesce(array_agg(j.why), '{}') INTO bad_ord, bad_why FROM (
+    SELECT r.ord, CASE
+        WHEN r.uid = '' OR greatest(octet_length(r.uid), octet_length(r.created), octet_length(r.technician))
+                           > l.text_bytes THEN 'слишком длинное поле объекта'
+        WHEN zarvex.in_future(r.created) THEN 'время создания объекта позже времени сервера'
+      END AS why
+    FROM unnest(p_uid, p_created, p_technician) WITH ORDINALITY AS r(uid, created, technician, ord)) j
+  WHERE j.why IS NOT NULL;
+  WITH ins AS (
+    INSERT INTO zarvex.sites(uid, branch, created, technician)
+    SELECT r.uid, me.branch, r.created, r.technician
+    FROM unnest(p_uid, p_created, p_technician) WITH ORDINALITY AS r(uid, created, technician, ord)
+    WHERE r.ord <> ALL (bad_ord)
+    ON CONFLICT (uid) DO NOTHING RETURNING uid)
+  SELECT coalesce(array_agg(ins.uid), '{}') INTO inserted FROM ins;
+  RETURN QUERY SELECT NULL::text, NULL::text, cardinality(inserted), pg_current_xact_id_if_assigned();
+  RETURN QUERY SELECT p_uid[b.ord], b.why, NULL::integer, NULL::xid8 FROM unnest(bad_ord, bad_why) AS b(ord, why);
+  -- Neither added nor to be seen: the site is another branch's.
+  RETURN QUERY SELECT r.uid, 'объект другого филиала: на сервер его передаёт техник того филиала или старший',
+                      NULL::integer, NULL::xid8
+    FROM unnest(p_uid) WITH ORDINALITY AS r(uid, ord)
+    WHERE r.ord <> ALL (bad_ord) AND r.uid <> ALL (inserted)
+      AND NOT EXISTS (SELECT 1 FROM zarvex.sites s WHERE s.uid = r.uid);
+END
+$$;
+
+-- Changes, one array per column; parents as one text each, comma-separated.
+CREATE FUNCTION zarvex.push_changes(p_change_id text[], p_site_uid text[], p_field text[], p_value bytea[],
+                                    p_parents text[], p_made text[], p_technician text[], p_laptop text[])
+RETURNS TABLE(item text, refusal text, added integer, xid xid8)
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET jit = off AS $$
+DECLARE
+  me zarvex.technicians := zarvex.me();
+  l record;
+  hour_used integer;
+  bad_ord bigint[];
+  bad_why text[];
+  n integer;
+BEGIN
+  SELECT * INTO l FROM zarvex.limits();
+  PERFORM zarvex.check_call(cardinality(p_change_id), (SELECT sum(octet_length(v)) FROM unnest(p_value) v));
+  IF cardinality(p_change_id) IS DISTINCT FROM cardinality(p_site_uid)
+     OR cardinality(p_change_id) IS DISTINCT FROM cardinality(p_field)
+     OR cardinality(p_change_id) IS DISTINCT FROM cardinality(p_value)
+     OR cardinality(p_change_id) IS DISTINCT FROM cardinality(p_parents)
+     OR cardinality(p_change_id) IS DISTINCT FROM cardinality(p_made)
+     OR cardinality(p_change_id) IS DISTINCT FROM cardinality(p_technician)
+     OR cardinality(p_change_id) IS DISTINCT FROM cardinality(p_laptop) THEN
+    RAISE EXCEPTION 'zarvex: the columns of a batch of changes differ in length' USING ERRCODE = '22023';
+  END IF;
+  -- One technician's share an hour, counted one push at a time, so no
+  -- login floods every laptop of the company.
+  PERFORM pg_advisory_xact_lock(hashtext('zarvex pusher ' || session_user));
+  SELECT count(*) INTO hour_used FROM zarvex.changes c
+  WHERE c.pushed_by = session_user AND c.received > now() - interval '1 hour';
+  SELECT coalesce(array_agg(j.ord), '{}'), coalesce(array_agg(j.why), '{}') INTO bad_ord, bad_why FROM (
+    SELECT k.ord, CASE
+        WHEN k.why IS NOT NULL THEN k.why
+        -- Only what is new counts against the hour; what the server has is no load.
+        WHEN hour_used + sum(CASE WHEN k.fresh THEN 1 ELSE 0 END) OVER (ORDER BY k.ord) > l.changes_per_hour
+          THEN format('больше %s изменений за час от одного техника', l.changes_per_hour)
+      END AS why
+    FROM (
+      SELECT r.ord, r.why, r.why IS NULL AND NOT EXISTS (SELECT 1 FROM zarvex.changes c WHERE c.change_id = r.change_id) AS fresh
+      FROM (
+        SELECT r.ord, r.change_id, CASE
+            WHEN octet_length(r.value) > l.value_bytes
+              THEN format('значение поля длиннее %s байт: %s', l.value_bytes, octet_length(r.value))
+            WHEN greatest(octet_length(r.change_id), octet_length(r.site_uid), octet_length(r.field),
+                          octet_length(r.made), octet_length(r.technician), octet_length(r.laptop),
+                          octet_length(r.parents) / 65) > l.text_bytes
+              THEN 'слишком длинное поле изменения'
+            WHEN r.field NOT IN ('name', 'customer', 'address', 'phones', 'notes') THEN 'неизвестное поле объекта'
+            WHEN r.change_id IS DISTINCT FROM zarvex.change_id_of(r.site_uid, r.field, r.value,
+                   CASE WHEN r.parents = '' THEN '{}'::text[] ELSE string_to_array(r.parents, ',') END,
+                   r.made, r.technician, r.laptop)
+              THEN 'номер изменения не совпадает с его содержимым'
+            WHEN zarvex.in_future(r.made) THEN 'время изменения позже времени сервера: проверьте часы ноутбука'
+            WHEN NOT EXISTS (SELECT 1 FROM zarvex.sites s WHERE s.uid = r.site_uid)
+              THEN 'объект другого филиала или ещё не на сервере'
+          END AS why
+        FROM unnest(p_change_id, p_site_uid, p_field, p_value, p_parents, p_made, p_technician, p_laptop)
+             WITH ORDINALITY AS r(change_id, site_uid, field, value, parents, made, technician, laptop, ord)) r) k) j
+  WHERE j.why IS NOT NULL;
+  INSERT INTO zarvex.changes(change_id, site_uid, field, value, parents, made, technician, laptop, pushed_by)
+  SELECT r.change_id, r.site_uid, r.field, r.value,
+         CASE WHEN r.parents = '' THEN '{}'::text[] ELSE string_to_array(r.parents, ',') END,
+         r.made, r.technician, r.laptop, session_user
+  FROM unnest(p_change_id, p_site_uid, p_field, p_value, p_parents, p_made, p_technician, p_laptop)
+       WITH ORDINALITY AS r(change_id, site_uid, field, value, parents, made, technician, laptop, ord)
+  WHERE r.ord <> ALL (bad_ord)
+  ORDER BY r.ord
+  ON CONFLICT (change_id) DO NOTHING;
+  GET DIAGNOSTICS n = ROW_COUNT;
+  RETURN QUERY SELECT NULL::text, NULL::text, n, pg_current_xact_id_if_assigned();
+  RETURN QUERY SELECT p_change_id[b.ord], b.why, NULL::integer, NULL::xid8 FROM unnest(bad_ord, bad_why) AS b(ord, why);
+END
+$$;
+
+-- Snapshots: the file without its codes line's text, and the codes apart;
+-- the hash names the whole file and is checked against it.
+CREATE FUNCTION zarvex.push_snapshot_files(p_hash text[], p_taken text[], p_kind text[], p_site_uid text[],
+                                           p_content bytea[], p_codes bytea[], p_program_version text[],
+                                           p_technician text[], p_model text[], p_firmware integer[])
+RETURNS TABLE(item text, refusal text, added integer, xid xid8)
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET jit = off AS $$
+DECLARE
+  me zarvex.technicians := zarvex.me();
+  l record;
+  bad_ord bigint[];
+  bad_why text[];
+  n integer;
+BEGIN
+  SELECT * INTO l FROM zarvex.limits();
+  PERFORM zarvex.check_call(cardinality(p_hash), (SELECT sum(octet_length(v)) FROM unnest(p_content) v));
+  IF cardinality(p_hash) IS DISTINCT FROM cardinality(p_taken) OR cardinality(p_hash) IS DISTINCT FROM cardinality(p_kind)
+     OR cardinality(p_hash) IS DISTINCT FROM cardinality(p_site_uid)
+     OR cardinality(p_hash) IS DISTINCT FROM cardinality(p_content)
+     OR cardinality(p_hash) IS DISTINCT FROM cardinality(p_codes)
+     OR cardinality(p_hash) IS DISTINCT FROM cardinality(p_program_version)
+     OR cardinality(p_hash) IS DISTINCT FROM cardinality(p_technician)
+     OR cardinality(p_hash) IS DISTINCT FROM cardinality(p_model)
+     OR cardinality(p_hash) IS DISTINCT FROM cardinality(p_firmware) THEN
+    RAISE EXCEPTION 'zarvex: the columns of a batch of snapshots differ in length' USING ERRCODE = '22023';
+  END IF;
+  SELECT coalesce(array_agg(j.ord), '{}'), coalesce(array_agg(j.why), '{}') INTO bad_ord, bad_why FROM (
+    SELECT r.ord, CASE
+        WHEN octet_length(r.content) + octet_length(r.codes) > l.snapshot_bytes
+          THEN format('снимок больше, чем бывает файл настроек: %s байт (не больше %s)',
+                      octet_length(r.content) + octet_length(r.codes), l.snapshot_bytes)
+        WHEN octet_length(r.codes) > l.codes_bytes OR position('\x0a'::bytea IN r.codes) > 0
+             OR (octet_length(r.codes) > 0 AND zarvex.codes_line_start(r.content) IS NULL)
+          THEN 'строка кодов снимка не такая, какой бывает'
+        WHEN greatest(octet_length(r.hash), octet_length(r.taken), octet_length(r.kind), octet_length(r.site_uid),
+                      octet_length(r.program_version), octet_length(r.technician), octet_length(r.model))
+             > l.text_bytes
+          THEN 'слишком длинное поле снимка'
+        WHEN r.hash IS DISTINCT FROM encode(sha256(zarvex.joined(r.content, r.codes)), 'hex')
+          THEN 'хеш снимка не совпадает с его содержимым'
+        WHEN zarvex.in_future(r.taken) THEN 'время снимка позже времени сервера: проверьте часы ноутбука'
+        WHEN NOT EXISTS (SELECT 1 FROM zarvex.sites s WHERE s.uid = r.site_uid)
+          THEN 'объект другого филиала или ещё не на сервере'
+      END AS why
+    FROM unnest(p_hash, p_taken, p_kind, p_site_uid, p_content, p_codes, p_program_version, p_technician, p_model)
+         WITH ORDINALITY AS r(hash, taken, kind, site_uid, content, codes, program_version, technician, model, ord)) j
+  WHERE j.why IS NOT NULL;
+  INSERT INTO zarvex.snapshots(hash, taken, kind, site_uid, content, codes, program_version, technician, model,
+                               firmware, pushed_by)
+  SELECT r.hash, r.taken, r.kind, r.site_uid, r.content, r.codes, r.program_version, r.technician, r.model,
+         r.firmware, session_user
+  FROM unnest(p_hash, p_taken, p_kind, p_site_uid, p_content, p_codes, p_program_version, p_technician, p_model,
+              p_firmware) WITH ORDINALITY
+       AS r(hash, taken, kind, site_uid, content, codes, program_version, technician, model, firmware, ord)
+  WHERE r.ord <> ALL (bad_ord)
+  ORDER BY r.ord
+  ON CONFLICT (hash, taken, kind) DO NOTHING;
+  GET DIAGNOSTICS n = ROW_COUNT;
+  RETURN QUERY SELECT NULL::text, NULL::text, n, pg_current_xact_id_if_assigned();
+  RETURN QUERY SELECT p_hash[b.ord] || ' ' || p_taken[b.ord] || ' ' || p_kind[b.ord], b.why, NULL::integer, NULL::xid8
+               FROM unnest(bad_ord, bad_why) AS b(ord, why);
+END
+$$;
+
+-- As the version 3 pull, with bytes for bytes, the login that pushed each
+-- row and when the server took it. A masked snapshot comes named by the
+-- hash of what is sent.
+CREATE FUNCTION zarvex.pull_rows(p_after_xid xid8, p_after_seq bigint, p_limit integer, p_own xid8[])
+RETURNS TABLE(what text, xid xid8, seq bigint, site_uid text, created text, technician text, change_id text,
+              field text, value bytea, parents text, made text, laptop text, hash text, taken text, kind text,
+              content bytea, codes bytea, program_version text, model text, firmware integer, pushed_by name,
+              received timestamptz)
+LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET jit = off
+  SET enable_bitmapscan = off SET enable_seqscan = off AS $$
+DECLARE
+  me zarvex.technicians := zarvex.me();
+  horizon xid8 := pg_snapshot_xmin(pg_current_snapshot());
+  own xid8[] := coalesce(p_own, '{}');
+BEGIN
+  RETURN QUERY
+  SELECT * FROM (
+    (SELECT 'site'::text, s.xid, s.seq, s.uid, s.created, s.technician, NULL::text, NULL::text, NULL::bytea,
+            NULL::text, NULL::text, NULL::text, NULL::text, NULL::text, NULL::text, NULL::bytea, NULL::bytea,
+            NULL::text, NULL::text, NULL::integer, NULL::name, NULL::timestamptz
+     FROM zarvex.sites s
+     WHERE (s.xid, s.seq) > (p_after_xid, p_after_seq) AND s.xid < horizon AND s.xid <> ALL (own)
+     ORDER BY s.xid, s.seq LIMIT p_limit)
+    UNION ALL
+    (SELECT 'change', c.xid, c.seq, c.site_uid, NULL, c.technician, c.change_id, c.field, c.value,
+            array_to_string(c.parents, ','), c.made, c.laptop, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,
+            c.pushed_by, c.received
+     FROM zarvex.changes c
+     WHERE (c.xid, c.seq) > (p_after_xid, p_after_seq) AND c.xid < horizon AND c.xid <> ALL (own)
+     ORDER BY c.xid, c.seq LIMIT p_limit)
+    UNION ALL
+    (SELECT 'snapshot', n.xid, n.seq, n.site_uid, NULL, n.technician, NULL, NULL, NULL, NULL, NULL, NULL,
+            CASE WHEN me.sees_codes OR n.pushed_by = session_user THEN n.hash ELSE n.masked_hash END,
+            n.taken, n.kind, n.content,
+            CASE WHEN me.sees_codes OR n.pushed_by = session_user THEN n.codes END,
+            n.program_version, n.model, n.firmware, n.pushed_by, n.received
+     FROM zarvex.snapshots n
+     WHERE (n.xid, n.seq) > (p_after_xid, p_after_seq) AND n.xid < horizon AND n.xid <> ALL (own)
+     ORDER BY n.xid, n.seq LIMIT p_limit)
+    UNION ALL
+    (SELECT 'own', o.xid, o.last, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,
+            NULL, NULL, NULL, NULL, NULL, NULL
+     FROM (SELECT x AS xid,
+                  greatest((SELECT max(s.seq) FROM zarvex.sites s WHERE s.xid = x),
+                           (SELECT max(c.seq) FROM zarvex.changes c WHERE c.xid = x),
+                           (SELECT max(n.seq) FROM zarvex.snapshots n WHERE n.xid = x)) AS last
+           FROM unnest(own) AS x) o
+     WHERE o.last IS NOT NULL AND o.xid < horizon AND (o.xid, o.last) > (p_after_xid, p_after_seq))
+  ) AS rows
+  ORDER BY 2, 3
+  LIMIT p_limit;
+END
+$$;
+
+-- The server's record of a site: the login that pushed each change, when
+-- it took it, and what the laptop said (its technician, its name, its time).
+CREATE FUNCTION zarvex.site_record(p_uid text)
+RETURNS TABLE(received timestamptz, pushed_by name, technician text, laptop text, field text, value bytea, made text)
+LANGUAGE sql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET jit = off AS $$
+  SELECT c.received, c.pushed_by, c.technician, c.laptop, c.field, c.value, c.made
+  FROM zarvex.changes c WHERE c.site_uid = p_uid AND (zarvex.me()).login IS NOT NULL
+  ORDER BY c.received, c.seq
+$$;
+
+-- What older programs call: told plainly to update, never half-served.
+CREATE OR REPLACE FUNCTION zarvex.push(p_sites jsonb, p_changes jsonb, p_snapshots jsonb) RETURNS integer
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+  RAISE EXCEPTION 'сервер компании обновлён: обновите Zarvex Settings на этом ноутбуке, чтобы синхронизировать'
+    USING ERRCODE = '0A000';
+END
+$$;
+CREATE OR REPLACE FUNCTION zarvex.push_snapshots(p_hash text[], p_taken text[], p_kind text[], p_site_uid text[],
+                                                 p_content text[], p_codes text[], p_program_version text[],
+                                                 p_technician text[], p_model text[], p_firmware integer[])
+RETURNS TABLE(added integer, xid xid8)
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+  RAISE EXCEPTION 'сервер компании обновлён: обновите Zarvex Settings на этом ноутбуке, чтобы синхронизировать'
+    USING ERRCODE = '0A000';
+END
+$$;
+CREATE OR REPLACE FUNCTION zarvex.pull(p_after_xid xid8, p_after_seq bigint, p_limit integer)
+RETURNS TABLE(what text, xid xid8, seq bigint, site_uid text, created text, technician text, change_id text,
+              field text, value text, parents text, made text, laptop text, hash text, taken text, kind text,
+              content text, codes text, program_version text, model text, firmware integer)
+LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+  RAISE EXCEPTION 'сервер компании обновлён: обновите Zarvex Settings на этом ноутбуке, чтобы синхронизировать'
+    USING ERRCODE = '0A000';
+END
+$$;
+CREATE OR REPLACE FUNCTION zarvex.pull(p_after_xid xid8, p_after_seq bigint, p_limit integer, p_own xid8[])
+RETURNS TABLE(what text, xid xid8, seq bigint, site_uid text, created text, technician text, change_id text,
+              field text, value text, parents text, made text, laptop text, hash text, taken text, kind text,
+              content text, codes text, program_version text, model text, firmware integer)
+LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+  RAISE EXCEPTION 'сервер компании обновлён: обновите Zarvex Settings на этом ноутбуке, чтобы синхронизировать'
+    USING ERRCODE = '0A000';
+END
+$$;
+CREATE OR REPLACE FUNCTION zarvex.site_log(p_uid text)
+RETURNS TABLE(received timestamptz, pushed_by name, technician text, laptop text, field text, value text, made text)
+LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+  RAISE EXCEPTION 'сервер компании обновлён: обновите Zarvex Settings на этом ноутбуке' USING ERRCODE = '0A000';
+END
+$$;
+
+REVOKE ALL ON ALL FUNCTIONS IN SCHEMA zarvex FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION
+  zarvex.push_sites(text[], text[], text[]),
+  zarvex.push_changes(text[], text[], text[], bytea[], text[], text[], text[], text[]),
+  zarvex.push_snapshot_files(text[], text[], text[], text[], bytea[], bytea[], text[], text[], text[], integer[]),
+  zarvex.pull_rows(xid8, bigint, integer, xid8[]),
+  zarvex.site_record(text),
+  zarvex.whoami(),
+  zarvex.push(jsonb, jsonb, jsonb),
+  zarvex.push_snapshots(text[], text[], text[], text[], text[], text[], text[], text[], text[], integer[]),
+  zarvex.pull(xid8, bigint, integer), zarvex.pull(xid8, bigint, integer, xid8[]), zarvex.site_log(text)
+  TO zarvex_technician, zarvex_senior, zarvex_admin;
+INSERT INTO zarvex.schema_version VALUES (4);
+RESET ROLE;
+-- A technician's session may not sit in an open transaction or a long
+-- statement (each login gets these when added; these are the ones before).
+DO $$
+DECLARE
+  t record;
+BEGIN
+  FOR t IN SELECT k.login FROM zarvex.technicians k JOIN pg_roles r ON r.rolname = k.login LOOP
+    EXECUTE format('ALTER ROLE %I SET idle_in_transaction_session_timeout = %L', t.login, '20s');
+    EXECUTE format('ALTER ROLE %I SET statement_timeout = %L', t.login, '60s');
+  END LOOP;
+END
+$$;
