@@ -101,6 +101,8 @@ void AddTechnician(TPgConnection& admin, const std::string& login, const std::st
     throw TeamError("Роль " + login + " уже есть на сервере и сделана не этой программой: техником её не сделать");
   }
   admin.Exec("CREATE ROLE " + who + " LOGIN PASSWORD " + admin.QuoteLiteral(hashed));
+  // The schema's owner may end his sessions: a pull ends a push that hangs.
+  admin.Exec("GRANT " + who + " TO zarvex_owner");
   SetRoleGroup(admin, who, role);
   admin.Query("INSERT INTO zarvex.branches VALUES ($1) ON CONFLICT DO NOTHING", {branch});
   admin.Query(

@@ -222,6 +222,27 @@ std::vector<TRow> PushChange(TPgConnection& as, const sites::TFieldChange& c) {
 
 std::string Refusal(const std::vector<TRow>& rows) { return rows.empty() ? "" : rows[0][1].value_or(""); }
 
+// The server's limits set lower for one test, and put back after it.
+struct TLimitValues {
+  int changesPerHour = 50000, pushSeconds = 25;
+};
+class TLimits {
+ public:
+  TLimits(TPgConnection& root, const TLimitValues& v)
+      : root_(root), saved_(*root.Query("SELECT pg_get_functiondef('zarvex.limits()'::regprocedure)")[0][0]) {
+    root_.Exec("CREATE OR REPLACE FUNCTION zarvex.limits(OUT rows_per_call integer, OUT bytes_per_call bigint, "
+               "OUT snapshot_bytes integer, OUT codes_bytes integer, OUT value_bytes integer, OUT text_bytes integer, "
+               "OUT changes_per_hour integer, OUT push_seconds integer) LANGUAGE sql IMMUTABLE AS $$ SELECT 10000, "
+               "33554432::bigint, 16384, 256, 8192, 256, " + std::to_string(v.changesPerHour) + ", " +
+               std::to_string(v.pushSeconds) + " $$");
+  }
+  ~TLimits() { root_.Exec(saved_); }
+
+ private:
+  TPgConnection& root_;
+  const std::string saved_;
+};
+
 TEST(TeamTrustTest, AHostileTechniciansOwnCallsAreCheckedRowByRowAndSignedWithHisLogin) {
   TLaptop south("hostile-s", "petr");
   const sites::TSite site = south.store->CreateSite({0, "", "Магазин «Юг»"});
@@ -273,19 +294,45 @@ TEST(TeamTrustTest, AHostileTechniciansOwnCallsAreCheckedRowByRowAndSignedWithHi
   // The functions of older programs only tell them to update.
   EXPECT_THROW(petr->Query("SELECT zarvex.push('[]', '[]', '[]')"), TeamError);
 
-  // A share an hour per technician: with the limit at 2 the third new change waits.
+  // A share an hour per technician: with room for one more, the second new change waits.
   auto root = server->Connect("company_root");
-  const std::string limits = *root->Query("SELECT pg_get_functiondef('zarvex.limits()'::regprocedure)")[0][0];
-  const std::string share = std::to_string(
-      std::stoi(*root->Query("SELECT count(*) FROM zarvex.changes WHERE pushed_by = 'petr'")[0][0]) + 1);
-  root->Exec("CREATE OR REPLACE FUNCTION zarvex.limits(OUT rows_per_call integer, OUT bytes_per_call bigint, "
-             "OUT snapshot_bytes integer, OUT codes_bytes integer, OUT value_bytes integer, OUT text_bytes integer, "
-             "OUT changes_per_hour integer) LANGUAGE sql IMMUTABLE AS $$ SELECT 10000, 33554432::bigint, 16384, 256, "
-             "8192, 256, " + share + " $$");
+  const int used = std::stoi(*root->Query("SELECT count(*) FROM zarvex.changes WHERE pushed_by = 'petr'")[0][0]);
+  const TLimits limits(*root, {.changesPerHour = used + 1});
   EXPECT_TRUE(PushChange(*petr, Change(site.uid, "ещё одно", "2026-11-03T14:03:00.000Z")).empty());
   EXPECT_NE(Refusal(PushChange(*petr, Change(site.uid, "и ещё", "2026-11-03T14:04:00.000Z"))).find("за час"),
             std::string::npos);
-  root->Exec(limits);
+}
+
+// A technician's session that holds a transaction open, however he set
+// his own timeouts: one that never pushed is passed over at once, one that
+// pushed and hangs is ended by the next pull past the push's time.
+TEST(TeamSyncTest, NoTechniciansOpenTransactionHoldsAnotherLaptopsPull) {
+  auto root = server->Connect("company_root");
+  const TLimits limits(*root, {.pushSeconds = 2});
+  TLaptop north("horizon-n", "ivan"), colleague("horizon-c", "olga");
+  auto hostile = server->Connect("petr");
+  hostile->Exec("SET idle_in_transaction_session_timeout = 0; SET statement_timeout = 0; BEGIN");
+  hostile->Query("SELECT pg_current_xact_id()");
+  const sites::TSite first = north.store->CreateSite({0, "", "Первый"});
+  north.Sync();
+  colleague.Sync();
+  EXPECT_TRUE(colleague.store->SiteByUid(first.uid));
+  // Having its id, the transaction can no longer push.
+  EXPECT_THROW(hostile->Query("SELECT * FROM zarvex.push_sites(ARRAY['late'], ARRAY[''], ARRAY[''])"), TeamError);
+  hostile->Exec("ROLLBACK");
+
+  // A push left open: laptops wait for it only as long as a push may run.
+  hostile->Exec("BEGIN");
+  hostile->Query("SELECT * FROM zarvex.push_sites(ARRAY['hung-site'], ARRAY[''], ARRAY[''])");
+  const sites::TSite second = north.store->CreateSite({0, "", "Второй"});
+  north.Sync();
+  colleague.Sync();
+  EXPECT_FALSE(colleague.store->SiteByUid(second.uid));
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  colleague.Sync();
+  EXPECT_TRUE(colleague.store->SiteByUid(second.uid));
+  EXPECT_THROW(hostile->Exec("COMMIT"), TeamError);  // ended, and nothing of it committed
+  EXPECT_TRUE(root->Query("SELECT 1 FROM zarvex.sites WHERE uid = 'hung-site'").empty());
 }
 
 #ifdef ZARVEX_TEAM_CLI_TESTS  // zarvex-cli is built with the window's layers

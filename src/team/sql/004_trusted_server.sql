@@ -19,11 +19,13 @@ CREATE INDEX changes_by_pusher ON zarvex.changes(pushed_by, received);
 
 -- What one call and one technician may send; a settings file is 61 short
 -- lines, a few kilobytes.
+-- A push runs for a second or so; one running past push_seconds is ended
+-- by the next pull.
 CREATE FUNCTION zarvex.limits(OUT rows_per_call integer, OUT bytes_per_call bigint, OUT snapshot_bytes integer,
                               OUT codes_bytes integer, OUT value_bytes integer, OUT text_bytes integer,
-                              OUT changes_per_hour integer)
+                              OUT changes_per_hour integer, OUT push_seconds integer)
 LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
-  SELECT 10000, 33554432::bigint, 16384, 256, 8192, 256, 50000
+  SELECT 10000, 33554432::bigint, 16384, 256, 8192, 256, 50000, 25
 $$;
 
 -- A time a laptop names, as it writes them (UTC, ISO 8601): later than the
@@ -79,6 +81,57 @@ BEGIN
 END
 $$;
 
+-- Every push begins a transaction of its own and says, by a lock only
+-- its transaction holds, when it began: a pull's horizon then waits for
+-- pushes still running and for nothing else, and ends one that runs far
+-- longer than an honest push can. A transaction that got its id before
+-- calling a push could otherwise write rows behind a horizon already past it.
+CREATE FUNCTION zarvex.begin_push() RETURNS void
+LANGUAGE plpgsql VOLATILE SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+  IF pg_current_xact_id_if_assigned() IS NOT NULL THEN
+    RAISE EXCEPTION 'zarvex: a push must be the first thing its transaction writes' USING ERRCODE = '25001';
+  END IF;
+  PERFORM pg_advisory_xact_lock_shared(20260, (extract(epoch FROM clock_timestamp()) - 1577836800)::integer);
+END
+$$;
+
+-- Rows below the horizon are all a pull may serve: no transaction that
+-- may still add rows below it is running. Pushes running longer than an
+-- honest one can are ended first; any other session, whatever it holds
+-- open, is passed over.
+CREATE FUNCTION zarvex.pull_horizon() RETURNS xid8
+LANGUAGE plpgsql VOLATILE SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+  stale record;
+  s pg_snapshot;
+  h xid8;
+BEGIN
+  FOR stale IN
+    SELECT l.pid FROM pg_locks l
+    WHERE l.locktype = 'advisory' AND l.classid = 20260 AND l.objsubid = 2 AND l.granted AND l.pid <> pg_backend_pid()
+    GROUP BY l.pid
+    HAVING min(l.objid::bigint) < extract(epoch FROM clock_timestamp())::bigint - 1577836800
+                                  - (SELECT push_seconds FROM zarvex.limits())
+  LOOP
+    PERFORM pg_terminate_backend(stale.pid, 5000);
+  END LOOP;
+  s := pg_current_snapshot();
+  -- A running transaction is passed over only when it is seen running and
+  -- not writing these tables, which only a push can; one that has ended
+  -- since the snapshot is waited for until the next pull.
+  SELECT min(x) INTO h FROM pg_snapshot_xip(s) AS x
+  WHERE NOT EXISTS (
+    SELECT 1 FROM pg_stat_activity a
+    WHERE a.backend_xid = xid(x)
+      AND NOT EXISTS (SELECT 1 FROM pg_locks l
+                      WHERE l.pid = a.pid AND l.locktype = 'relation' AND l.mode = 'RowExclusiveLock'
+                        AND l.relation IN ('zarvex.sites'::regclass, 'zarvex.changes'::regclass,
+                                           'zarvex.snapshots'::regclass)));
+  RETURN coalesce(h, pg_snapshot_xmax(s));
+END
+$$;
+
 -- One call's size: refused whole, with the limit named.
 CREATE FUNCTION zarvex.check_call(p_rows integer, p_bytes bigint) RETURNS void
 LANGUAGE plpgsql STABLE SET search_path = pg_catalog, pg_temp AS $$
@@ -111,6 +164,7 @@ DECLARE
   bad_why text[];
   inserted text[];
 BEGIN
+  PERFORM zarvex.begin_push();
   SELECT * INTO l FROM zarvex.limits();
   PERFORM zarvex.check_call(cardinality(p_uid), NULL);
   IF cardinality(p_uid) IS DISTINCT FROM cardinality(p_created)
@@ -156,6 +210,7 @@ DECLARE
   bad_why text[];
   n integer;
 BEGIN
+  PERFORM zarvex.begin_push();
   SELECT * INTO l FROM zarvex.limits();
   PERFORM zarvex.check_call(cardinality(p_change_id), (SELECT sum(octet_length(v)) FROM unnest(p_value) v));
   IF cardinality(p_change_id) IS DISTINCT FROM cardinality(p_site_uid)
@@ -230,6 +285,7 @@ DECLARE
   bad_why text[];
   n integer;
 BEGIN
+  PERFORM zarvex.begin_push();
   SELECT * INTO l FROM zarvex.limits();
   PERFORM zarvex.check_call(cardinality(p_hash), (SELECT sum(octet_length(v)) FROM unnest(p_content) v));
   IF cardinality(p_hash) IS DISTINCT FROM cardinality(p_taken) OR cardinality(p_hash) IS DISTINCT FROM cardinality(p_kind)
@@ -288,11 +344,11 @@ RETURNS TABLE(what text, xid xid8, seq bigint, site_uid text, created text, tech
               field text, value bytea, parents text, made text, laptop text, hash text, taken text, kind text,
               content bytea, codes bytea, program_version text, model text, firmware integer, pushed_by name,
               received timestamptz)
-LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET jit = off
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET jit = off
   SET enable_bitmapscan = off SET enable_seqscan = off AS $$
 DECLARE
   me zarvex.technicians := zarvex.me();
-  horizon xid8 := pg_snapshot_xmin(pg_current_snapshot());
+  horizon xid8 := zarvex.pull_horizon();
   own xid8[] := coalesce(p_own, '{}');
 BEGIN
   RETURN QUERY
@@ -405,7 +461,8 @@ GRANT EXECUTE ON FUNCTION
 INSERT INTO zarvex.schema_version VALUES (4);
 RESET ROLE;
 -- A technician's session may not sit in an open transaction or a long
--- statement (each login gets these when added; these are the ones before).
+-- statement (each login gets these when added; these are the ones before),
+-- and the schema's owner may end it (a pull ends a push that hangs).
 DO $$
 DECLARE
   t record;
@@ -413,6 +470,7 @@ BEGIN
   FOR t IN SELECT k.login FROM zarvex.technicians k JOIN pg_roles r ON r.rolname = k.login LOOP
     EXECUTE format('ALTER ROLE %I SET idle_in_transaction_session_timeout = %L', t.login, '20s');
     EXECUTE format('ALTER ROLE %I SET statement_timeout = %L', t.login, '60s');
+    EXECUTE format('GRANT %I TO zarvex_owner', t.login);
   END LOOP;
 END
 $$;
