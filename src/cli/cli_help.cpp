@@ -97,6 +97,7 @@ const std::vector<std::pair<std::string, std::string>> kCommands = {
      "[--codes] --password-stdin [--admin АДРЕС]; team update-technician ИМЯ\n"
      "[--role …] [--branch …] [--codes|--no-codes] [--password-stdin];\n"
      "team remove-technician ИМЯ (и завершает его сеансы),\n"
+     "team move-site ОБЪЕКТ --branch ФИЛИАЛ (старшему или администратору),\n"
      "team branches. Коды клавиатуры получают старшие, администраторы и\n"
      "техники с --codes.\n"},
 };

@@ -46,7 +46,7 @@ class TeamCommand {
   int Run() {
     if (args_.empty()) {
       return Usage("нужна команда: join, sync, status, log, init, add-technician, update-technician, "
-                   "remove-technician или branches");
+                   "remove-technician, move-site или branches");
     }
     const std::string& sub = args_[0];
     try {
@@ -59,6 +59,7 @@ class TeamCommand {
       if (sub == "update-technician" && args_.size() == 2) return UpdateTechnician(args_[1]);
       if (sub == "remove-technician" && args_.size() == 2) return RemoveTechnician(args_[1]);
       if (sub == "branches" && args_.size() == 1) return BranchList();
+      if (sub == "move-site" && args_.size() == 2) return MoveSite(args_[1]);
     } catch (const team::TeamUnreachable& e) {
       // Cut halfway, what the server confirmed is kept here; the rest goes next time.
       env_.err << e.what() << (syncing_ ? "\nПодтверждённое сервером сохранено; остальное уйдёт при следующей синхронизации.\n"
@@ -281,6 +282,27 @@ class TeamCommand {
     team::RemoveTechnician(*admin, login);
     env_.err << "Техник " << login
              << " больше не может подключаться, его сеансы завершены; его изменения остаются в журнале\n";
+    return kOk;
+  }
+
+  // A site named as the laptop knows it, or by its id.
+  int MoveSite(const std::string& name) {
+    const std::string branch = Option("--branch");
+    if (branch.empty()) return Usage("куда перенести: --branch ФИЛИАЛ");
+    std::string uid = name, shown = name;
+    try {
+      auto store = Store(true);
+      if (const std::optional<sites::TSite> site = store->SiteByName(name)) {
+        uid = site->uid;
+        shown = site->name;
+      }
+    } catch (const sites::SitesError&) {
+      // No site database here (an administrator's own machine): the id it is.
+    }
+    auto caller = Admin();
+    const std::string was = team::MoveSite(*caller, uid, branch);
+    if (was == branch) env_.err << "Объект «" << shown << "» уже в филиале «" << branch << "»\n";
+    else env_.err << "Объект «" << shown << "» перенесён из филиала «" << was << "» в филиал «" << branch << "»\n";
     return kOk;
   }
 

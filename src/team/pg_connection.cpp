@@ -59,6 +59,10 @@ std::string ConnInfo(const TServerAddress& a, std::chrono::seconds deadline) {
   return info;
 }
 
+std::string WithPassword(const std::string& conninfo, const std::string& password) {
+  return conninfo + " password=" + Quoted(password);
+}
+
 TServerAddress ParseServerUrl(const std::string& url) {
   const std::string bad = "Адрес сервера компании должен быть вида postgresql://пользователь@сервер:порт/база: " + url;
   std::string rest;

@@ -107,6 +107,8 @@ struct TServerAddress {
   std::string certFile, keyFile;  // a client certificate instead of a password
 };
 std::string ConnInfo(const TServerAddress& address, std::chrono::seconds deadline = std::chrono::seconds(15));
+// The same with a password given here rather than looked up in pgpass.
+std::string WithPassword(const std::string& conninfo, const std::string& password);
 // "postgresql://user@host:port/database?sslrootcert=FILE" into its parts;
 // TeamError when it is not such a URL.
 TServerAddress ParseServerUrl(const std::string& url);

@@ -22,13 +22,14 @@ void KeepPassword(const TServerAddress& a, const std::string& password) {
   const std::string path = PgpassPath();
   const std::string key =
       PgpassField(a.host) + ":" + PgpassField(a.port) + ":" + PgpassField(a.database) + ":" + PgpassField(a.user) + ":";
-  std::string kept;
+  // libpq takes the first line that matches, so this one goes first: a
+  // line with wildcards further up (*:*:*:ivanov:…) would win otherwise.
+  std::string kept = key + PgpassField(password) + "\n";
   std::istringstream old(ReadWholeFile(path));
   for (std::string line; std::getline(old, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!line.empty() && line.rfind(key, 0) != 0) kept += line + "\n";
   }
-  kept += key + PgpassField(password) + "\n";
   WritePrivateFile(path, kept);
 }
 

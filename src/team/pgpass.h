@@ -7,7 +7,8 @@
 namespace zarvex::team {
 
 // The password kept where libpq looks for it (its password file), readable
-// by the user alone; the line for the same server and user replaced.
+// by the user alone: first, so libpq uses it, and the line for the same
+// server and user replaced.
 // Throws TeamError when the file cannot be written.
 void KeepPassword(const TServerAddress& address, const std::string& password);
 

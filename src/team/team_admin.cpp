@@ -144,6 +144,11 @@ void RemoveTechnician(TPgConnection& admin, const std::string& login) {
   t.Commit();
 }
 
+std::string MoveSite(TPgConnection& caller, const std::string& siteUid, const std::string& branch) {
+  if (branch.empty()) throw TeamError("Нужен филиал, куда перенести объект");
+  return caller.Query("SELECT zarvex.move_site($1, $2)", {siteUid, branch})[0][0].value_or("");
+}
+
 std::vector<std::string> Branches(TPgConnection& admin) {
   std::vector<std::string> names;
   for (const TRow& r : admin.Query("SELECT name FROM zarvex.branches ORDER BY name")) names.push_back(*r[0]);

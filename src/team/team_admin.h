@@ -24,10 +24,10 @@ TRole RoleByName(const std::string& name);  // TeamError when unknown
 // A login role of their own inside the role's group, its password stored
 // as SCRAM-SHA-256 (hashed here); the branch is made when new. Seniors and
 // administrators see keypad codes, technicians only with `seesCodes`.
-void AddTechnician(TPgConnection& admin, const std::string& login, const std::string& branch, TRole role,
-                   const std::string& password, bool seesCodes);
 // Refused for a login over PostgreSQL's 63 bytes and for any role that is
 // there already (a technician's is changed with UpdateTechnician).
+void AddTechnician(TPgConnection& admin, const std::string& login, const std::string& branch, TRole role,
+                   const std::string& password, bool seesCodes);
 // What an administrator changes of a technician the program made; what is
 // empty stays as it is.
 struct TTechnicianUpdate {
@@ -39,6 +39,10 @@ void UpdateTechnician(TPgConnection& admin, const std::string& login, const TTec
 // The login can no longer connect, and its sessions are ended; what it
 // pushed stays in the record.
 void RemoveTechnician(TPgConnection& admin, const std::string& login);
+// Moves a site to another branch (a senior's or an administrator's
+// connection; the server refuses anyone else): its laptops of the new
+// branch receive it whole at their next sync. Returns the branch it was in.
+std::string MoveSite(TPgConnection& caller, const std::string& siteUid, const std::string& branch);
 std::vector<std::string> Branches(TPgConnection& admin);
 
 }  // namespace zarvex::team

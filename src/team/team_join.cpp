@@ -27,8 +27,9 @@ TTechnicianLogin JoinServer(sites::TSiteStore& store, const TServerAddress& give
   a.caFile = Absolute(a.caFile);
   a.certFile = Absolute(a.certFile);
   a.keyFile = Absolute(a.keyFile);
-  if (password) KeepPassword(a, *password);
-  TPgConnection server(ConnInfo(a), stop);
+  // The password is tried first and kept only once the server took it:
+  // a mistyped one never replaces the one that works.
+  TPgConnection server(password ? WithPassword(ConnInfo(a), *password) : ConnInfo(a), stop);
   const auto me = server.Query("SELECT login, branch, role, sees_codes FROM zarvex.whoami()");
   if (me.empty()) throw TeamForbidden("Пользователь " + a.user + " не техник этой компании");
   TTechnicianLogin who;
@@ -37,6 +38,7 @@ TTechnicianLogin JoinServer(sites::TSiteStore& store, const TServerAddress& give
   who.branch = text(me[0][1]);
   who.role = text(me[0][2]);
   who.seesCodes = text(me[0][3]) == "t";
+  if (password) KeepPassword(a, *password);
   SaveServerAddress(store, a);
   return who;
 }

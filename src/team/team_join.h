@@ -15,11 +15,11 @@ struct TTechnicianLogin {
   bool seesCodes = false;
 };
 
-// Links this laptop to the company's server once: the password (when given)
-// where libpq looks for it, the login checked with the server, then the
-// address saved with the sites. Throws TeamForbidden for a login that is
-// no technician's, TeamError otherwise; nothing is saved then but the
-// password.
+// Links this laptop to the company's server once: the login checked with
+// the server (with the password, when given), then the password kept where
+// libpq looks for it and the address saved with the sites. Throws
+// TeamForbidden for a login that is no technician's, TeamError otherwise;
+// nothing is kept then, and a password that worked before still works.
 TTechnicianLogin JoinServer(sites::TSiteStore& store, const TServerAddress& address, const std::string* password,
                             const std::atomic<bool>* stop = nullptr);
 

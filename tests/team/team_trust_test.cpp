@@ -18,6 +18,8 @@
 #include "settings/settings_format.h"
 #include "sites/field_changes.h"
 #include "sites/sha256.h"
+#include "team/pgpass.h"
+#include "team/team_join.h"
 #include "test_server.h"
 
 namespace zarvex::team::test {
@@ -413,6 +415,109 @@ TEST(TeamSyncTest, AServerThatFallsSilentWithTheConnectionUpIsToldWithinTheDeadl
   const auto started = std::chrono::steady_clock::now();
   EXPECT_THROW(link.Query("SELECT 1"), TeamUnreachable);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+}
+
+// A site handed over by file from Юг to a technician of Север, who syncs
+// first: the server puts it in Север, the Юг laptop is told its rows were
+// refused and keeps them, and a senior moves it to Юг, where it arrives whole.
+TEST(TeamRightsTest, ASiteOfTheWrongBranchWaitsWithItsReasonUntilASeniorMovesIt) {
+  TLaptop south("move-s", "petr"), north("move-n", "ivan"), southColleague("move-c", "anna");
+  const sites::TSite site = south.store->CreateSite({0, "", "Кафе «Юг»"});
+  south.store->FileSnapshot(RealPanelFile("740006"), "read", site.id, "2026-11-04T10:00:00.000Z");
+  // The hand-over: the same site, its history and snapshot, on a Север laptop.
+  sites::TSite copy = *south.store->Site(site.id);
+  copy.id = 0;
+  const int64_t there = north.store->AddSiteRow(copy);
+  std::vector<sites::TFieldChange> history = south.store->Changes(site.id);
+  north.store->MergeChanges(there, history);
+  north.store->FileSnapshot(RealPanelFile("740006"), "read", there, "2026-11-04T10:00:00.000Z");
+  north.Sync();
+
+  south.Sync();
+  const TSyncStatus waiting = SyncStatus(*south.store);
+  EXPECT_GT(waiting.changesWaiting, 0);
+  EXPECT_EQ(waiting.snapshotsWaiting, 1);
+  ASSERT_FALSE(waiting.refused.empty());
+  EXPECT_NE(waiting.refused[0].second.find("другого филиала"), std::string::npos);
+
+  // Only a senior or an administrator may move it.
+  EXPECT_THROW(MoveSite(*server->Connect("petr"), site.uid, "Юг"), TeamForbidden);
+  EXPECT_EQ(MoveSite(*server->Connect("anna"), site.uid, "Юг"), "Север");
+  south.Sync();
+  EXPECT_EQ(SyncStatus(*south.store).changesWaiting, 0);
+  EXPECT_EQ(SyncStatus(*south.store).snapshotsWaiting, 0);
+  EXPECT_TRUE(SyncStatus(*south.store).refused.empty());
+  // A laptop of Юг that synced before the move gets it whole now.
+  TLaptop other("move-o", "petr");
+  other.Sync();
+  const auto arrived = other.store->SiteByUid(site.uid);
+  ASSERT_TRUE(arrived);
+  EXPECT_EQ(arrived->name, "Кафе «Юг»");
+  EXPECT_EQ(other.store->Snapshots(arrived->id).size(), 1u);
+  // And the move is in the site's record.
+  bool logged = false;
+  for (const TSiteLogEntry& e : SiteLog(*server->Connect("petr"), site.uid)) {
+    logged |= e.field == "branch" && e.value == "Север → Юг" && e.pushedBy == "anna";
+  }
+  EXPECT_TRUE(logged);
+}
+
+// Promoted, moved or given the codes, a technician's laptop takes what it
+// may now see at its next sync, and the codes of what it holds masked.
+TEST(TeamRightsTest, ATechnicianGivenNewRightsReceivesWhatHeMayNowSeeOnce) {
+  auto root = server->Connect("company_root");
+  AddTechnician(*root, "yana", "Север", TRole::Technician, "yana-password", false);
+  std::ofstream(getenv("PGPASSFILE"), std::ios::app) << "127.0.0.1:*:*:yana:yana-password\n";
+  TLaptop north("rights-n", "ivan"), south("rights-s", "petr"), yana("rights-y", "yana");
+  const sites::TSite mine = north.store->CreateSite({0, "", "Почта"});
+  const std::string file = RealPanelFile("740007", "8642");
+  north.store->FileSnapshot(file, "read", mine.id, "2026-11-04T11:00:00.000Z");
+  north.Sync();
+  const sites::TSite theirs = south.store->CreateSite({0, "", "Вокзал"});
+  south.Sync();
+  yana.Sync();
+  const auto held = yana.store->Snapshots(yana.store->SiteByUid(mine.uid)->id);
+  ASSERT_EQ(held.size(), 1u);
+  EXPECT_TRUE(LacksCodes(held[0]));
+  EXPECT_FALSE(yana.store->SiteByUid(theirs.uid));
+
+  UpdateTechnician(*root, "yana", {.seesCodes = true});
+  yana.Sync();
+  const auto whole = yana.store->Snapshots(yana.store->SiteByUid(mine.uid)->id);
+  ASSERT_EQ(whole.size(), 1u);
+  EXPECT_EQ(whole[0].content, file);
+  EXPECT_FALSE(LacksCodes(whole[0]));
+
+  UpdateTechnician(*root, "yana", {.role = TRole::Senior});
+  const TSyncReport promoted = yana.Sync();
+  EXPECT_TRUE(yana.store->SiteByUid(theirs.uid));
+  EXPECT_GE(promoted.sitesTaken, 1);
+  // Once: the sync after takes nothing.
+  const TSyncReport after = yana.Sync();
+  EXPECT_EQ(after.sitesTaken + after.changesTaken + after.snapshotsTaken, 0);
+}
+
+TEST(TeamCliTest, AMistypedPasswordReplacesNothingAndTheKeptOneIsTheOneLibpqUses) {
+  const fs::path home = server->dir.parent_path() / "pgpass-home";
+  fs::create_directories(home);
+  const std::string ownPgpass = (home / "pgpass").string();
+  const std::string before = std::getenv("PGPASSFILE");
+  setenv("PGPASSFILE", ownPgpass.c_str(), 1);
+  // A line of his own that libpq would take first: the wrong password for any server.
+  WritePrivateFile(ownPgpass, "*:*:*:olga:stale-password\n");
+  TLaptop laptop("pgpass-l", "olga");
+  const TServerAddress a = server->As("olga");
+  const std::string wrong = "mistyped";
+  EXPECT_THROW(JoinServer(*laptop.store, a, &wrong), TeamForbidden);
+  EXPECT_EQ(ReadWholeFile(ownPgpass), "*:*:*:olga:stale-password\n");
+  EXPECT_TRUE(ServerAddress(*laptop.store).host.empty());
+
+  const std::string right = "olga-password";
+  EXPECT_EQ(JoinServer(*laptop.store, a, &right).login, "olga");
+  EXPECT_NO_THROW(laptop.Sync());  // through the kept password alone
+  EXPECT_THROW(JoinServer(*laptop.store, a, &wrong), TeamForbidden);
+  EXPECT_NO_THROW(laptop.Sync());
+  setenv("PGPASSFILE", before.c_str(), 1);
 }
 
 }  // namespace

@@ -392,12 +392,106 @@ $$;
 
 -- The server's record of a site: the login that pushed each change, when
 -- it took it, and what the laptop said (its technician, its name, its time).
+
+
+-- A change of a technician's rights (role, branch, codes) is counted, so
+-- his laptop takes everything anew once at its next sync: what he may now
+-- see, and the codes of the snapshots it holds masked.
+ALTER TABLE zarvex.technicians ADD COLUMN rights integer NOT NULL DEFAULT 0;
+CREATE FUNCTION zarvex.count_rights() RETURNS trigger
+LANGUAGE plpgsql SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+  IF (NEW.role, NEW.branch, NEW.sees_codes, NEW.active) IS DISTINCT FROM (OLD.role, OLD.branch, OLD.sees_codes, OLD.active) THEN
+    NEW.rights := OLD.rights + 1;
+  END IF;
+  RETURN NEW;
+END
+$$;
+CREATE TRIGGER technicians_rights_counted BEFORE UPDATE ON zarvex.technicians
+  FOR EACH ROW EXECUTE FUNCTION zarvex.count_rights();
+DROP FUNCTION zarvex.whoami();
+CREATE FUNCTION zarvex.whoami() RETURNS TABLE(login name, branch text, role text, sees_codes boolean, rights integer)
+LANGUAGE sql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+  SELECT t.login, t.branch, t.role, t.sees_codes, t.rights FROM zarvex.technicians t
+  WHERE t.login = session_user AND t.active
+$$;
+
+-- Administrators (members of the owner role) see and move every site.
+CREATE FUNCTION zarvex.may_move() RETURNS boolean
+LANGUAGE sql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+  SELECT pg_has_role(session_user, 'zarvex_owner', 'MEMBER')
+         OR coalesce((SELECT t.role IN ('senior', 'admin') FROM zarvex.technicians t
+                      WHERE t.login = session_user AND t.active), false)
+$$;
+CREATE POLICY sites_by_administrators ON zarvex.sites FOR SELECT
+  USING (pg_has_role(session_user, 'zarvex_owner', 'MEMBER'));
+CREATE POLICY changes_by_administrators ON zarvex.changes FOR SELECT
+  USING (pg_has_role(session_user, 'zarvex_owner', 'MEMBER'));
+CREATE POLICY snapshots_by_administrators ON zarvex.snapshots FOR SELECT
+  USING (pg_has_role(session_user, 'zarvex_owner', 'MEMBER'));
+CREATE POLICY sites_moved ON zarvex.sites FOR UPDATE USING (zarvex.may_move()) WITH CHECK (zarvex.may_move());
+CREATE POLICY changes_moved ON zarvex.changes FOR UPDATE USING (zarvex.may_move()) WITH CHECK (zarvex.may_move());
+CREATE POLICY snapshots_moved ON zarvex.snapshots FOR UPDATE USING (zarvex.may_move()) WITH CHECK (zarvex.may_move());
+
+CREATE TABLE zarvex.site_moves(
+  site_uid text NOT NULL,
+  from_branch text NOT NULL,
+  to_branch text NOT NULL REFERENCES zarvex.branches,
+  moved_by name NOT NULL,
+  moved timestamptz NOT NULL DEFAULT now());
+CREATE INDEX site_moves_by_site ON zarvex.site_moves(site_uid);
+ALTER TABLE zarvex.site_moves ENABLE ROW LEVEL SECURITY;
+ALTER TABLE zarvex.site_moves FORCE ROW LEVEL SECURITY;
+CREATE POLICY site_moves_read ON zarvex.site_moves FOR SELECT
+  USING (EXISTS (SELECT 1 FROM zarvex.sites s WHERE s.uid = site_uid));
+CREATE POLICY site_moves_add ON zarvex.site_moves FOR INSERT WITH CHECK (moved_by = session_user AND zarvex.may_move());
+
+-- A site moved to another branch, by a senior or an administrator: it and
+-- all it holds come after every laptop's cursor again, so the new branch's
+-- laptops receive it whole; the move is in the site's record.
+CREATE FUNCTION zarvex.move_site(p_uid text, p_branch text) RETURNS text
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET jit = off AS $$
+DECLARE
+  was text;
+BEGIN
+  PERFORM zarvex.begin_push();
+  IF NOT zarvex.may_move() THEN
+    RAISE EXCEPTION 'zarvex: переносить объекты между филиалами могут только старшие и администраторы'
+      USING ERRCODE = '42501';
+  END IF;
+  IF NOT EXISTS (SELECT 1 FROM zarvex.branches b WHERE b.name = p_branch) THEN
+    RAISE EXCEPTION 'zarvex: нет филиала «%»', p_branch USING ERRCODE = '23503';
+  END IF;
+  SELECT s.branch INTO was FROM zarvex.sites s WHERE s.uid = p_uid FOR UPDATE;
+  IF NOT FOUND THEN
+    RAISE EXCEPTION 'zarvex: этого объекта нет на сервере' USING ERRCODE = '23503';
+  END IF;
+  IF was = p_branch THEN
+    RETURN was;
+  END IF;
+  UPDATE zarvex.sites s SET branch = p_branch, xid = pg_current_xact_id(), seq = nextval('zarvex.row_seq')
+  WHERE s.uid = p_uid;
+  UPDATE zarvex.changes c SET xid = pg_current_xact_id(), seq = nextval('zarvex.row_seq') WHERE c.site_uid = p_uid;
+  UPDATE zarvex.snapshots n SET xid = pg_current_xact_id(), seq = nextval('zarvex.row_seq') WHERE n.site_uid = p_uid;
+  INSERT INTO zarvex.site_moves(site_uid, from_branch, to_branch, moved_by) VALUES (p_uid, was, p_branch, session_user);
+  RETURN was;
+END
+$$;
+
+-- The server's record of a site: the login that pushed each change, when
+-- it took it, and what the laptop said (its technician, its name, its
+-- time); a move to another branch as a change of the field "branch".
 CREATE FUNCTION zarvex.site_record(p_uid text)
 RETURNS TABLE(received timestamptz, pushed_by name, technician text, laptop text, field text, value bytea, made text)
 LANGUAGE sql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET jit = off AS $$
-  SELECT c.received, c.pushed_by, c.technician, c.laptop, c.field, c.value, c.made
-  FROM zarvex.changes c WHERE c.site_uid = p_uid AND (zarvex.me()).login IS NOT NULL
-  ORDER BY c.received, c.seq
+  SELECT r.received, r.pushed_by, r.technician, r.laptop, r.field, r.value, r.made FROM (
+    SELECT c.received, c.pushed_by, c.technician, c.laptop, c.field, c.value, c.made, c.seq AS k
+    FROM zarvex.changes c WHERE c.site_uid = p_uid
+    UNION ALL
+    SELECT m.moved, m.moved_by, '', '', 'branch', convert_to(m.from_branch || ' → ' || m.to_branch, 'UTF8'), '', 0
+    FROM zarvex.site_moves m WHERE m.site_uid = p_uid) r
+  WHERE (zarvex.caller()).login IS NOT NULL OR pg_has_role(session_user, 'zarvex_owner', 'MEMBER')
+  ORDER BY r.received, r.k
 $$;
 
 -- What older programs call: told plainly to update, never half-served.
@@ -454,10 +548,12 @@ GRANT EXECUTE ON FUNCTION
   zarvex.pull_rows(xid8, bigint, integer, xid8[]),
   zarvex.site_record(text),
   zarvex.whoami(),
+  zarvex.move_site(text, text),
   zarvex.push(jsonb, jsonb, jsonb),
   zarvex.push_snapshots(text[], text[], text[], text[], text[], text[], text[], text[], text[], integer[]),
   zarvex.pull(xid8, bigint, integer), zarvex.pull(xid8, bigint, integer, xid8[]), zarvex.site_log(text)
   TO zarvex_technician, zarvex_senior, zarvex_admin;
+GRANT EXECUTE ON FUNCTION zarvex.move_site(text, text), zarvex.site_record(text) TO zarvex_owner;
 INSERT INTO zarvex.schema_version VALUES (4);
 RESET ROLE;
 -- A technician's session may not sit in an open transaction or a long
