@@ -35,6 +35,9 @@ QString TeamStatusText(const TTeamState& s) {
                        : QStringLiteral("; ждут отправки: %1, %2")
                              .arg(Q(Counted(s.changesWaiting, "изменение", "изменения", "изменений")),
                                   Q(Counted(s.snapshotsWaiting, "снимок", "снимка", "снимков")));
+  if (s.refused > 0) {
+    text += QStringLiteral("; сервер не принял %1: %2").arg(s.refused).arg(s.refusedReason);
+  }
   switch (s.reach) {
     case TTeamState::Reach::Reachable: text += QStringLiteral("; сервер доступен"); break;
     case TTeamState::Reach::Unreachable: text += QStringLiteral("; сервер недоступен"); break;
@@ -74,6 +77,8 @@ class TTeamWorker::TWork {
       s.lastSync = Q(status.lastSync);
       s.changesWaiting = status.changesWaiting;
       s.snapshotsWaiting = status.snapshotsWaiting;
+      s.refused = static_cast<int>(status.refused.size());
+      s.refusedReason = status.refused.empty() ? QString() : Q(status.refused.front().second);
       if (s.problem.isEmpty()) s.problem = Q(status.lastProblem);
     } catch (const std::exception& e) {
       // Another program holds the database, or it cannot be used: told, and

@@ -21,6 +21,9 @@ struct TTeamState {
   team::TServerAddress address;
   QString lastSync;  // UTC, empty: never
   int changesWaiting = 0, snapshotsWaiting = 0;
+  // Of what waits, what the server refused at the last sync, and the first reason.
+  int refused = 0;
+  QString refusedReason;
   enum class Reach { Unknown, Reachable, Unreachable, Refused };
   Reach reach = Reach::Unknown;
   QString problem;  // the last failure, as the installer reads it

@@ -236,6 +236,41 @@ TEST_F(TeamWindowTest, ASnapshotWithoutItsCodesLoadsWithTheWindowsOwnCodes) {
   EXPECT_EQ(loaded.VpnAndId, "1700042");
 }
 
+// A Russian panel's read syncs; one the server refuses stays, named in the
+// status line with its reason, and holds nothing else up.
+TEST_F(TeamWindowTest, ARowTheServerRefusesIsNamedInTheStatusLineAndTheRestGoes) {
+  JoinAs("ivan", "ivan-password");
+  ASSERT_TRUE(SyncedWithoutProblem()) << Team().State().problem.toStdString();
+  const sites::TSite site = window->Sites()->CreateSite({0, "", "Склад на Заводской"});
+  TCFG real;
+  real.InputName[0] = "\xd8\xeb\xe5\xe9\xf4 1";  // «Шлейф 1», as the panel holds it
+  real.VpnAndId = "1700043";
+  window->Sites()->FileSnapshot(FormatSettings(real), "read", site.id, "2026-11-02T10:00:00.000Z");
+  TCFG huge;
+  huge.AuxText1 = std::string(30000, '\xc0');
+  window->Sites()->FileSnapshot(FormatSettings(huge), "read", site.id, "2026-11-02T10:05:00.000Z");
+
+  TSitesDialog dialog(*window, *window->Sites());
+  dialog.show();
+  auto* status = dialog.findChild<QLabel*>(QStringLiteral("LabelTeamStatus"));
+  dialog.findChild<QPushButton*>(QStringLiteral("ButtonTeamSync"))->click();
+  ASSERT_TRUE(demo::WaitFor([&] { return !Team().State().syncing && Team().State().refused == 1; }, 20000))
+      << status->text().toStdString();
+  EXPECT_TRUE(status->text().contains(QStringLiteral("ждут отправки: 0 изменений, 1 снимок"))) << status->text().toStdString();
+  EXPECT_TRUE(status->text().contains(QStringLiteral("сервер не принял 1: снимок больше, чем бывает файл настроек")))
+      << status->text().toStdString();
+
+  TLaptop olga("olga-laptop", "olga");
+  olga.Sync();
+  const auto there = olga.store->SiteByUid(site.uid);
+  ASSERT_TRUE(there);
+  const auto snapshots = olga.store->Snapshots(there->id);
+  ASSERT_EQ(snapshots.size(), 1u);
+  TCFG back;
+  ParseSettings(snapshots[0].content, back);
+  EXPECT_EQ(back.InputName[0], real.InputName[0]);
+}
+
 }  // namespace
 }  // namespace zarvex::team::test
 
