@@ -2,12 +2,17 @@
 // of its own (tests/team/pg-test-server.sh) on loopback with TLS: the first
 // sync of 1,000 sites with 100,000 snapshots (push and pull, MB/s of
 // snapshots), an incremental sync of one change, 20 technicians syncing at
-// once, and the server's time per change at 1,000 and 10,000 sites.
+// once, the server's time per change at 1,000 and 10,000 sites, and a
+// laptop's pull of one site's history of 1,000, 10,000 and 100,000 changes
+// (one chain of edits, and as many edits that replace nothing), whose cost
+// should grow no faster than n log n.
 //   bench_team [sites] [snapshots per site]
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +23,7 @@
 #include <vector>
 
 #include "settings/settings_format.h"
+#include "sites/field_changes.h"
 #include "sites/site_store.h"
 #include "team/team_admin.h"
 #include "team/team_sync.h"
@@ -93,6 +99,55 @@ double PerChangeMs(sites::TSiteStore& store, const std::string& user, int change
   const auto start = Clock::now();
   team::Sync(store, *link);
   return Seconds(Clock::now() - start) * 1000 / changes;
+}
+
+struct TPullCost {
+  double seconds = 0, cpuSeconds = 0;
+};
+
+// One site with `n` edits of its notes, pushed by one technician and pulled
+// by a colleague's new laptop. `chained`: each edit replaces the one before;
+// otherwise none replaces any (every one a head, as a forged push makes them).
+TPullCost PullCost(int n, bool chained) {
+  const std::string name = "history" + std::to_string(n) + (chained ? "chain" : "heads");
+  // A branch of its own, so the colleague pulls this site alone.
+  const std::string pusher = name + "_from", puller = name + "_to";
+  {
+    auto root = Connect("company_root");
+    team::AddTechnician(*root, pusher, name, team::TRole::Technician, "password-" + pusher, false);
+    team::AddTechnician(*root, puller, name, team::TRole::Technician, "password-" + puller, false);
+    std::ofstream(dir / "pgpass", std::ios::app) << "127.0.0.1:*:*:" << pusher << ":password-" << pusher << "\n"
+                                                 << "127.0.0.1:*:*:" << puller << ":password-" << puller << "\n";
+  }
+  auto from = Laptop(name + "-from");
+  const sites::TSite site = from->CreateSite({0, "", "История " + std::to_string(n)});
+  std::vector<sites::TFieldChange> changes;
+  std::string parent;
+  for (int i = 0; i < n; ++i) {
+    sites::TFieldChange c;
+    c.siteUid = site.uid;
+    c.field = "notes";
+    c.value = "правка №" + std::to_string(i);
+    char made[40];
+    std::snprintf(made, sizeof made, "2025-%02d-%02dT%02d:%02d:%02d.%03dZ", 1 + i / 2678400 % 12, 1 + i / 86400 % 28,
+                  i / 3600 % 24, i / 60 % 60, i % 60, i % 1000);
+    c.made = made;
+    c.technician = pusher;
+    c.laptop = "BENCH";
+    if (chained && !parent.empty()) c.parents = {parent};
+    c.changeId = sites::ChangeIdOf(c);
+    parent = c.changeId;
+    changes.push_back(std::move(c));
+  }
+  from->MergeChanges(site.id, changes);
+  auto push = Connect(pusher);
+  team::Sync(*from, *push);
+  auto to = Laptop(name + "-to");
+  auto pull = Connect(puller);
+  const auto start = Clock::now();
+  const std::clock_t cpu = std::clock();
+  team::Sync(*to, *pull);
+  return {Seconds(Clock::now() - start), static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC};
 }
 
 }  // namespace
@@ -181,6 +236,29 @@ int main(int argc, char* argv[]) {
     team::Sync(*first, *link);
     const double perChangeLarge = PerChangeMs(*first, "tech0", 200);
 
+    // A site's long history: the server's hourly share raised for it.
+    Connect("company_root")->Exec(
+        "CREATE OR REPLACE FUNCTION zarvex.limits(OUT rows_per_call integer, OUT bytes_per_call bigint, "
+        "OUT snapshot_bytes integer, OUT codes_bytes integer, OUT value_bytes integer, OUT text_bytes integer, "
+        "OUT changes_per_hour integer, OUT push_seconds integer) LANGUAGE sql IMMUTABLE AS $$ SELECT 10000, "
+        "33554432::bigint, 16384, 256, 8192, 256, 100000000, 25 $$");
+    std::vector<std::string> historyLines;
+    for (const bool chained : {true, false}) {
+      double base = 0;
+      for (const int n : {1000, 10000, 100000}) {
+        const TPullCost c = PullCost(n, chained);
+        const double nlogn = n * std::log2(static_cast<double>(n));
+        if (base == 0) base = c.cpuSeconds / nlogn;
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "pull of one site's %d changes (%s): %.2f s, %.2f s CPU, %.1f us CPU a change, "
+                      "CPU / (n log n) %.2f times the 1,000's",
+                      n, chained ? "one chain" : "none replaced", c.seconds, c.cpuSeconds, c.cpuSeconds * 1e6 / n,
+                      c.cpuSeconds / nlogn / base);
+        historyLines.push_back(line);
+      }
+    }
+
     std::printf("laptop: %d sites, %d snapshots (%.1f MB of settings), made in %.1f s\n", siteCount,
                 siteCount * perSite, mb, fillS);
     std::printf("first sync: push %.1f s (%.1f MB/s), pull on a second laptop %.1f s (%.1f MB/s)\n", pushS,
@@ -191,6 +269,7 @@ int main(int argc, char* argv[]) {
                 "median %.2f s, slowest %.2f s\n", togetherS, each[10], each[19]);
     std::printf("server time per change: %.2f ms at %d sites, %.2f ms at %d sites\n", perChangeSmall, siteCount,
                 perChangeLarge, siteCount * 10);
+    for (const std::string& line : historyLines) std::printf("%s\n", line.c_str());
     std::printf("FIGURES first_push_mb_s=%.1f first_pull_mb_s=%.1f incremental_ms=%.1f per_change_small_ms=%.2f "
                 "per_change_large_ms=%.2f\n", mb / pushS, mb / pullS, incrementalPushMs + incrementalPullMs,
                 perChangeSmall, perChangeLarge);

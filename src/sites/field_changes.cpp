@@ -44,6 +44,13 @@ namespace {
 
 const char* const kChangeColumns = "c.change_id, c.site_uid, c.field, c.value, c.made, c.technician, c.laptop";
 
+// A change `c` no change of the same site and field replaced, looked up from
+// its children (CROSS JOIN keeps that order): from the site's changes
+// instead, every head would cost a walk of the whole field.
+const std::string kIsHead =
+    " NOT EXISTS (SELECT 1 FROM site_change_parents p CROSS JOIN site_changes k ON k.change_id = p.change_id "
+    "WHERE p.parent_id = c.change_id AND k.site_uid = c.site_uid AND k.field = c.field) ";
+
 TFieldChange ChangeOf(TDatabase& db, const TStatement& s) {
   TFieldChange c;
   c.changeId = s.Text(0);
@@ -66,9 +73,7 @@ std::vector<TFieldChange> Heads(TDatabase& db, const std::string& siteUid, const
   // A change replaced only by a change of the same site and field stops
   // being a head; a stranger's change cannot hide another site's value.
   TStatement& s = db.Cached(std::string("SELECT ") + kChangeColumns +
-                            " FROM site_changes c WHERE c.site_uid = ?1 AND c.field = ?2 AND NOT EXISTS ("
-                            "SELECT 1 FROM site_change_parents p JOIN site_changes k ON k.change_id = p.change_id "
-                            "WHERE p.parent_id = c.change_id AND k.site_uid = c.site_uid AND k.field = c.field) "
+                            " FROM site_changes c WHERE c.site_uid = ?1 AND c.field = ?2 AND" + kIsHead +
                             "ORDER BY c.made DESC, c.change_id DESC");
   const TResetWhenDone reset(s);
   s.Bind(1, siteUid).Bind(2, field);
@@ -83,6 +88,23 @@ std::vector<TFieldChange> Heads(TDatabase& db, const std::string& siteUid, const
     if (any.Step()) heads.push_back(ChangeOf(db, any));
   }
   return heads;
+}
+
+std::optional<TFieldChange> TopHead(TDatabase& db, const std::string& siteUid, const std::string& field) {
+  // Walked newest first, it stops at the first change nothing replaced:
+  // with an index in that order a merge costs the same however long the
+  // site's history.
+  TStatement& s = db.Cached(std::string("SELECT ") + kChangeColumns +
+                            " FROM site_changes c WHERE c.site_uid = ?1 AND c.field = ?2 AND" + kIsHead +
+                            "ORDER BY c.made DESC, c.change_id DESC LIMIT 1");
+  {
+    const TResetWhenDone reset(s);
+    s.Bind(1, siteUid).Bind(2, field);
+    if (s.Step()) return ChangeOf(db, s);
+  }
+  const std::vector<TFieldChange> any = Heads(db, siteUid, field);  // only a cycle, or nothing
+  if (any.empty()) return std::nullopt;
+  return any.front();
 }
 
 std::vector<TFieldChange> ChangesOf(TDatabase& db, const std::string& siteUid) {

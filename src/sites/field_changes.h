@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ std::string ChangeIdOf(const TFieldChange& change);
 bool InsertChange(TDatabase& db, TFieldChange& change);
 // The field's heads, newest first (ties by id), so every database shows the same one.
 std::vector<TFieldChange> Heads(TDatabase& db, const std::string& siteUid, const std::string& field);
+// The first of Heads alone, without reading the others.
+std::optional<TFieldChange> TopHead(TDatabase& db, const std::string& siteUid, const std::string& field);
 // Every change of the site, parents before children where they are known.
 std::vector<TFieldChange> ChangesOf(TDatabase& db, const std::string& siteUid);
 

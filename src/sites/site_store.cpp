@@ -282,15 +282,14 @@ struct TSiteStore::Impl {
   void Recompute(int64_t siteId, const std::string& uid) {
     TSite s;
     std::string newest, technician;
+    // A field's newest head holds its value and its newest time.
     for (int i = 0; i < kSiteFieldCount; ++i) {
-      const std::vector<TFieldChange> heads = Heads(*db, uid, kSiteFieldNames[i]);
-      if (heads.empty()) continue;
-      s.*kMembers[i] = heads.front().value;
-      for (const TFieldChange& h : heads) {
-        if (h.made > newest) {
-          newest = h.made;
-          technician = h.technician;
-        }
+      const std::optional<TFieldChange> head = TopHead(*db, uid, kSiteFieldNames[i]);
+      if (!head) continue;
+      s.*kMembers[i] = head->value;
+      if (head->made > newest) {
+        newest = head->made;
+        technician = head->technician;
       }
     }
     TStatement& current = db->Cached(std::string("SELECT ") + kSiteColumns + " FROM sites WHERE id = ?1");
