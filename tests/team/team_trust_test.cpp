@@ -34,7 +34,12 @@ std::string RealPanelFile(const std::string& id, const std::string& codes = "123
   cfg.VpnAndId = "1" + id;
   cfg.FirmwareVersion = 520;
   cfg.KeypadCode0 = codes;
-  cfg.InputName[0] = "\xd8\xeb\xe5\xe9\xf4 1";
+  // Every text the file holds but the ID and the event masks, in Russian.
+  const std::string word = "\xd8\xeb\xe5\xe9\xf4";  // «Шлейф»
+  for (size_t i = 1; i < cfg.Phone.size(); ++i) cfg.Phone[i] = "\xc4\xee\xec " + std::to_string(i);  // «Дом N»
+  for (Text* text : {&cfg.AuxText1, &cfg.AuxText2, &cfg.ServerAddress, &cfg.ReserveAddress}) *text = word + " \xb9" "2";
+  for (size_t i = 3; i < cfg.InputName.size(); ++i) cfg.InputName[i] = word + " " + std::to_string(i + 1);
+  cfg.InputName[0] = word + " 1";
   cfg.InputName[1] = "\xc2\xf5\xee\xe4";
   cfg.InputName[2] = "\xd1\xea\xeb\xe0\xe4 \xb9" "3";
   cfg.AccessPoint = "internet.\xec\xf2\xf1";
