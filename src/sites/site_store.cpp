@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <thread>
 
@@ -18,6 +20,7 @@
 #include "sites/sha256.h"
 #include "sites/site_rows.h"
 #include "sites/utc_time.h"
+#include "sites/utf8_path.h"
 
 namespace zarvex::sites {
 
@@ -112,6 +115,19 @@ bool SameIdentity(const TPanelIdentity& a, const TPanelIdentity& b) {
   return a.serverPhone == b.serverPhone && a.checkPhone == b.checkPhone;
 }
 
+// The header's read and write versions (bytes 18 and 19) are 2 in WAL mode.
+bool InWalMode(const std::string& path) {
+  std::ifstream in(PathOf(path), std::ios::binary);
+  char header[20] = {};
+  return in.read(header, sizeof header) && header[18] == 2 && header[19] == 2;
+}
+
+int64_t FileSize(const std::string& path) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(PathOf(path), error);
+  return error ? 0 : static_cast<int64_t>(size);
+}
+
 bool Writable(const std::string& path) {
   FileOps& ops = SystemFileOps();
   const int fd = ops.Open(path.c_str(), O_RDWR, 0);
@@ -199,7 +215,22 @@ struct TSiteStore::Impl {
       // Read-only first: a damaged, foreign or newer file is found without
       // a write, and a read-only connection never checkpoints a WAL into it.
       db = Connect(TDatabase::Mode::ReadOnly);
-      switch (InspectDatabase(*db, kSchemaVersion)) {
+      TFileKind kind = InspectDatabase(*db, kSchemaVersion);
+      bool immutable = false;
+      if (kind == TFileKind::Damaged && InWalMode(path)) {
+        // A WAL database SQLite cannot read without making its -shm beside
+        // it (a folder this user may not write): read as a file that cannot
+        // change, which needs nothing beside it.
+        db = Connect(TDatabase::Mode::Immutable);
+        kind = InspectDatabase(*db, kSchemaVersion);
+        immutable = kind != TFileKind::Damaged;
+        if (immutable && FileSize(path + "-wal") > 0) {
+          warning += std::string(warning.empty() ? "" : "\n") + "База объектов " + path +
+                     " открыта только для чтения, без журнала " + path +
+                     "-wal рядом с ней (в папку нельзя писать): последние изменения могут быть не видны.";
+        }
+      }
+      switch (kind) {
         case TFileKind::Damaged: db.reset(); Damaged("не читается");
         case TFileKind::Foreign:
           db.reset();
@@ -211,7 +242,13 @@ struct TSiteStore::Impl {
         default: break;
       }
       version = UserVersion(*db);
-      if (version == kSchemaVersion && (options.readOnly || !Writable(path))) return;  // to read only
+      if (version == kSchemaVersion && (options.readOnly || immutable || !Writable(path))) return;  // to read only
+      if (immutable) {
+        db.reset();
+        throw SitesReadOnly("База объектов " + path +
+                            " создана прежней версией программы, а в её папку нельзя писать: её нельзя обновить. "
+                            "Она не изменена.");
+      }
       if (version < kSchemaVersion && !Writable(path)) {
         db.reset();
         throw SitesReadOnly("База объектов " + path +
