@@ -1,5 +1,6 @@
 #include "cli/sites_command.h"
 
+#include <filesystem>
 #include <memory>
 #include <ostream>
 
@@ -11,11 +12,13 @@
 #include "sites/site_handover.h"
 #include "sites/site_store.h"
 #include "sites/utc_time.h"
+#include "sites/utf8_path.h"
 
 namespace zarvex::cli {
 
 namespace {
 
+namespace fs = std::filesystem;
 using sites::TSite;
 using sites::TSiteStore;
 
@@ -76,12 +79,12 @@ class SitesCommand {
     const std::string& sub = words_[0];
     try {
       if (sub == "restore" && words_.size() <= 2) return Restore();
+      if (sub == "import" && words_.size() == 2) return ImportInto(words_[1]);
       store_ = OpenStore(env_, ReadOnlyCommand(sub));
       if (sub == "list" && words_.size() == 1) return List(store_->Sites());
       if (sub == "find" && words_.size() == 2) return List(store_->Find(words_[1], -1));
       if (sub == "show" && words_.size() == 2) return Show(words_[1]);
       if (sub == "export" && words_.size() == 2) return Export(words_[1]);
-      if (sub == "import" && words_.size() == 2) return Import(words_[1]);
       if (sub == "backup" && words_.size() == 1) return Backup();
       if (sub == "resolve" && words_.size() == 4) return Resolve(words_[1], words_[2], words_[3]);
     } catch (const sites::SitesInterrupted& e) {
@@ -183,6 +186,26 @@ class SitesCommand {
     sites::ExportSite(*store_, site->id, output_);
     env_.err << "Объект «" << site->name << "» выгружен в " << output_ << "\n";
     return kOk;
+  }
+
+  // A database the import makes is left only when the import went in: a
+  // refused file leaves nothing behind.
+  int ImportInto(const std::string& file) {
+    const std::string path = DatabasePath(env_);
+    std::error_code error;
+    const bool existed = fs::exists(sites::PathOf(path), error) || fs::exists(sites::PathOf(path + "-wal"), error);
+    const bool backupsExisted = fs::exists(sites::PathOf(sites::BackupFolder(path)), error);
+    try {
+      store_ = OpenStore(env_, false);
+      return Import(file);
+    } catch (...) {
+      if (!existed) {
+        store_.reset();
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(sites::PathOf(path + suffix), error);
+        if (!backupsExisted) fs::remove_all(sites::PathOf(sites::BackupFolder(path)), error);
+      }
+      throw;
+    }
   }
 
   int Import(const std::string& file) {

@@ -81,6 +81,12 @@ int64_t Count(TDatabase& db, const char* table) {
 
 }  // namespace
 
+namespace {
+
+THandover ReadCopy(const std::string& file, TDatabase& in, const std::string& now);
+
+}  // namespace
+
 THandover ReadHandover(const std::string& file, const TStopWhen& stop, const std::string& now) {
   std::error_code error;
   const auto size = fs::file_size(PathOf(file), error);
@@ -95,6 +101,22 @@ THandover ReadHandover(const std::string& file, const TStopWhen& stop, const std
   TDatabase in(copy.Path(), TDatabase::Mode::Immutable);
   in.SetStop(stop);
   in.Harden(kMaxHandoverText);
+  try {
+    return ReadCopy(file, in, now);
+  } catch (const SitesInterrupted&) {
+    throw;
+  } catch (const SitesError& e) {
+    // Ours name the installer's file already; the database library's would
+    // name the private copy, in English.
+    const std::string text = e.what();
+    if (text.rfind("Файл " + file + " ", 0) == 0) throw;
+    throw SitesError("Файл " + file + " повреждён или устроен не так, как файл объектов, и не принят");
+  }
+}
+
+namespace {
+
+THandover ReadCopy(const std::string& file, TDatabase& in, const std::string& now) {
   const std::string bad = "Файл " + file + " ";
   switch (InspectDatabase(in, kSchemaVersion)) {
     case TFileKind::Sites: break;
@@ -108,8 +130,15 @@ THandover ReadHandover(const std::string& file, const TStopWhen& stop, const std
     throw SitesError(bad + "содержит то, чего в файле объектов не бывает (посторонние таблицы, представления, "
                            "триггеры или изменённые таблицы), и не принят");
   }
-  const std::string check = in.QuickCheck(true);
-  if (check != "ok") throw SitesError(bad + "повреждён (" + check + ")");
+  if (in.QuickCheck(true) != "ok") throw SitesError(bad + "повреждён (проверка целостности нашла ошибки) и не принят");
+  // A value larger than any the file may hold is told by its size, before
+  // anything reads it.
+  TStatement huge = in.Prepare("SELECT length(content) FROM snapshots WHERE length(content) > ?1 LIMIT 1");
+  huge.Bind(1, int64_t{kMaxHandoverText});
+  if (huge.Step()) {
+    throw SitesError(bad + "содержит снимок больше, чем бывает файл настроек (" + std::to_string(huge.Int(0)) +
+                     " байт), и не принят");
+  }
   for (const char* table : {"sites", "panels", "snapshots"}) {
     if (Count(in, table) > kMaxHandoverRows) throw SitesError(bad + "содержит больше строк, чем бывает в файле объектов");
   }
@@ -218,5 +247,7 @@ THandover ReadHandover(const std::string& file, const TStopWhen& stop, const std
   }
   return out;
 }
+
+}  // namespace
 
 }  // namespace zarvex::sites

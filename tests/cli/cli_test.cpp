@@ -222,6 +222,17 @@ TEST_F(CliTest, ReadsAndWritesAreFiledUnderTheirSiteAndTheSiteIsHandedOver) {
             std::string::npos);
   EXPECT_EQ(Run({"sites", "backup", "-o", File("copy.db")}).code, kOk);
   EXPECT_TRUE(fs::exists(dir / "copy.db"));
+
+  // A refused import into a database of its own leaves none behind.
+  std::ofstream(dir / "letter.txt") << "Здравствуйте!";
+  const Result refused = Run({"sites", "import", File("letter.txt"), "--db", File("new.db")});
+  EXPECT_EQ(refused.code, kFileError) << refused.err;
+  EXPECT_NE(refused.err.find("не является файлом объектов"), std::string::npos) << refused.err;
+  for (const char* left : {"new.db", "new.db-wal", "new.db-shm", "new.db.backups"}) {
+    EXPECT_FALSE(fs::exists(dir / left)) << left;
+  }
+  EXPECT_EQ(Run({"sites", "import", File("handed.zxsite"), "--db", File("new.db")}).code, kOk);
+  EXPECT_TRUE(fs::exists(dir / "new.db"));
 }
 
 // A damaged database is told and left; the read itself is not lost.
