@@ -77,6 +77,13 @@ Arguments Parse(const std::vector<std::string>& args) {
     else if (arg == "--allow-short") a.allowShort = true;
     else if (arg == "--help" || arg == "-h") a.help = true;
     else if (a.command == "team" && arg.size() > 1 && arg[0] == '-') a.words.push_back(arg);  // its own options
+    else if (a.command == "sites" &&
+             (name == "--customer" || name == "--address" || name == "--phones" || name == "--notes")) {
+      std::string field;  // `sites add`'s fields, as words of its own
+      value(field);
+      a.words.push_back(name);
+      a.words.push_back(field);
+    }
     else if (arg.size() > 1 && arg[0] == '-') a.error = "Неизвестный параметр " + arg;
     else if (a.command.empty()) a.command = arg;
     else a.words.push_back(arg);

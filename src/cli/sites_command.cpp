@@ -8,6 +8,7 @@
 #include "cli/panel_session.h"
 #include "settings/settings_format.h"
 #include "sites/database_path.h"
+#include "sites/field_changes.h"
 #include "sites/rolling_backups.h"
 #include "sites/site_handover.h"
 #include "sites/site_store.h"
@@ -74,7 +75,7 @@ class SitesCommand {
  private:
   int RunCommand() {
     if (words_.empty()) {
-      return Usage("нужна команда: list, show, find, export, import, backup, resolve или restore");
+      return Usage("нужна команда: list, show, find, add, set, export, import, backup, resolve или restore");
     }
     const std::string& sub = words_[0];
     try {
@@ -87,6 +88,8 @@ class SitesCommand {
       if (sub == "export" && words_.size() == 2) return Export(words_[1]);
       if (sub == "backup" && words_.size() == 1) return Backup();
       if (sub == "resolve" && words_.size() == 4) return Resolve(words_[1], words_[2], words_[3]);
+      if (sub == "set" && words_.size() == 4) return Set(words_[1], words_[2], words_[3]);
+      if (sub == "add" && words_.size() >= 2 && words_.size() % 2 == 0) return Add();
     } catch (const sites::SitesInterrupted& e) {
       env_.err << e.what() << "\n";
       return kInterrupted;
@@ -257,6 +260,57 @@ class SitesCommand {
     if (!site) return kNoPanel;
     store_->Resolve(site->id, field, value);
     env_.err << "Объект «" << site->name << "»: " << field << " — «" << value << "»\n";
+    return kOk;
+  }
+
+  // One field as the window's page edits it: a change of its own, which
+  // merges, hands over and syncs as any edit does.
+  int Set(const std::string& name, const std::string& fieldWords, const std::string& value) {
+    const int field = sites::FieldByWords(fieldWords);
+    if (field < 0) return Usage("поле: name, customer, address, phones или notes (название, заказчик, адрес, телефоны, заметки)");
+    if (field == 0 && value.empty()) return Usage("название объекта не может быть пустым");
+    const auto site = Named(name);
+    if (!site) return kNoPanel;
+    TSite edited = *site;
+    edited.changed.clear();  // a script's edit, not a page opened earlier
+    std::string* const members[] = {&edited.name, &edited.customer, &edited.address, &edited.phones, &edited.notes};
+    *members[field] = value;
+    store_->UpdateSite(edited);
+    const TSite now = *store_->Site(site->id);
+    if (json_) env_.out << SiteJson(now) << "\n";
+    else env_.err << "Объект «" << now.name << "»: " << sites::kSiteFieldWords[field] << " — «" << value << "»\n";
+    return kOk;
+  }
+
+  int Add() {
+    TSite site;
+    site.name = words_[1];
+    if (site.name.empty()) return Usage("название объекта не может быть пустым");
+    for (size_t i = 2; i + 1 < words_.size(); i += 2) {
+      const std::string& option = words_[i];
+      std::string& into = option == "--customer" ? site.customer
+                          : option == "--address" ? site.address
+                          : option == "--phones"  ? site.phones
+                          : option == "--notes"   ? site.notes
+                                                  : site.uid;
+      if (&into == &site.uid) return Usage("sites add: неизвестный параметр " + option);
+      into = words_[i + 1];
+    }
+    // Run twice from a customer list, a script must not make the site twice.
+    std::optional<TSite> there;
+    try {
+      there = store_->SiteByName(site.name);
+    } catch (const sites::SitesAmbiguous&) {
+      there = TSite{};
+    }
+    if (there) {
+      env_.err << "Объект «" << site.name << "» уже есть" << (there->uid.empty() ? "" : " (#" + there->ShortId() + ")")
+               << "; его поля меняет sites set\n";
+      return kUsage;
+    }
+    const TSite made = store_->CreateSite(site);
+    if (json_) env_.out << SiteJson(made) << "\n";
+    else env_.err << "Объект «" << made.name << "» создан (#" << made.ShortId() << ")\n";
     return kOk;
   }
 

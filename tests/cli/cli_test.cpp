@@ -18,6 +18,7 @@
 #include "settings/installer_units.h"
 #include "settings/settings_format.h"
 #include "sim/virtual_panel.h"
+#include "sites/site_store.h"
 
 namespace zarvex::cli {
 namespace {
@@ -233,6 +234,46 @@ TEST_F(CliTest, ReadsAndWritesAreFiledUnderTheirSiteAndTheSiteIsHandedOver) {
   }
   EXPECT_EQ(Run({"sites", "import", File("handed.zxsite"), "--db", File("new.db")}).code, kOk);
   EXPECT_TRUE(fs::exists(dir / "new.db"));
+}
+
+// Sites filled from a company's customer list by a script: each field an
+// edit of its own, as the window's page makes it, that travels in a
+// hand-over file; a name twice is refused with the candidates.
+TEST_F(CliTest, SitesAreAddedAndTheirFieldsSetFromTheCommandLineAsTheWindowEditsThem) {
+  const Result added = Run({"sites", "add", "Аптека №2", "--customer", "ООО «Здоровье»", "--address", "ул. Мира, 1",
+                            "--phones", "+7 912 345-67-89", "--json"});
+  ASSERT_EQ(added.code, kOk) << added.err;
+  EXPECT_NE(added.out.find("\"customer\": \"ООО «Здоровье»\""), std::string::npos) << added.out;
+  EXPECT_EQ(Run({"sites", "add", "аптека №2"}).code, kUsage);  // there already
+  EXPECT_EQ(Run({"sites", "add", "Аптека №3", "--owner", "x"}).code, kUsage);
+
+  EXPECT_EQ(Run({"sites", "set", "аптека №2", "адрес", "ул. Мира, 3"}).code, kOk);
+  const Result set = Run({"sites", "set", "Аптека №2", "notes", "ключ у охраны", "--json"});
+  ASSERT_EQ(set.code, kOk) << set.err;
+  EXPECT_NE(set.out.find("\"address\": \"ул. Мира, 3\""), std::string::npos) << set.out;
+  EXPECT_NE(set.out.find("\"notes\": \"ключ у охраны\""), std::string::npos) << set.out;
+  EXPECT_EQ(Run({"sites", "set", "Аптека №2", "цвет", "синий"}).code, kUsage);
+  EXPECT_EQ(Run({"sites", "set", "Аптека №2", "name", ""}).code, kUsage);
+  EXPECT_EQ(Run({"sites", "set", "Нет такой", "notes", "x"}).code, kNoPanel);
+  ASSERT_EQ(Run({"sites", "set", "Аптека №2", "name", "Аптека «Мира»"}).code, kOk);
+  {
+    sites::TSiteStore store(File("sites.db"));
+    const auto site = store.SiteByName("Аптека «Мира»");
+    ASSERT_TRUE(site);
+    // Every field as it was made, and three edits, each a change of its own.
+    EXPECT_EQ(store.Changes(site->id).size(), 5u + 3u);
+  }
+  // Handed over, the edits arrive as edits.
+  ASSERT_EQ(Run({"sites", "export", "Аптека «Мира»", "-o", File("handed.zxsite")}).code, kOk);
+  ASSERT_EQ(Run({"sites", "import", File("handed.zxsite"), "--db", File("other.db")}).code, kOk);
+  const Result there = Run({"sites", "show", "Аптека «Мира»", "--json", "--db", File("other.db")});
+  EXPECT_NE(there.out.find("\"notes\": \"ключ у охраны\""), std::string::npos) << there.out;
+
+  // Two sites of one name: the edit is refused with both named.
+  sites::TSiteStore(File("sites.db")).CreateSite({0, "", "Аптека «Мира»"});
+  const Result ambiguous = Run({"sites", "set", "Аптека «Мира»", "notes", "x"});
+  EXPECT_EQ(ambiguous.code, kUsage);
+  EXPECT_NE(ambiguous.err.find("несколько"), std::string::npos) << ambiguous.err;
 }
 
 // A damaged database is told and left; the read itself is not lost.
