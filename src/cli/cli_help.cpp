@@ -102,6 +102,8 @@ const std::vector<std::pair<std::string, std::string>> kCommands = {
      "[--role …] [--branch …] [--codes|--no-codes] [--password-stdin];\n"
      "team remove-technician ИМЯ (и завершает его сеансы),\n"
      "team move-site ОБЪЕКТ --branch ФИЛИАЛ (старшему или администратору),\n"
+     "team laptops [--days N] (кто когда синхронизировался, с какого ноутбука и\n"
+     "что там ждёт; с --days — кто не синхронизировался N дней),\n"
      "team branches. Коды клавиатуры получают старшие, администраторы и\n"
      "техники с --codes.\n"},
 };

@@ -11,6 +11,7 @@
 #include "settings/file_system.h"
 #include "sites/database_path.h"
 #include "sites/site_store.h"
+#include "sites/utc_time.h"
 #include "team/pgpass.h"
 #include "team/team_admin.h"
 #include "team/team_join.h"
@@ -46,7 +47,7 @@ class TeamCommand {
   int Run() {
     if (args_.empty()) {
       return Usage("нужна команда: join, sync, status, log, init, add-technician, update-technician, "
-                   "remove-technician, move-site или branches");
+                   "remove-technician, move-site, laptops или branches");
     }
     const std::string& sub = args_[0];
     try {
@@ -60,6 +61,7 @@ class TeamCommand {
       if (sub == "remove-technician" && args_.size() == 2) return RemoveTechnician(args_[1]);
       if (sub == "branches" && args_.size() == 1) return BranchList();
       if (sub == "move-site" && args_.size() == 2) return MoveSite(args_[1]);
+      if (sub == "laptops" && args_.size() == 1) return LaptopList();
     } catch (const team::TeamUnreachable& e) {
       // Cut halfway, what the server confirmed is kept here; the rest goes next time.
       env_.err << e.what() << (syncing_ ? "\nПодтверждённое сервером сохранено; остальное уйдёт при следующей синхронизации.\n"
@@ -303,6 +305,45 @@ class TeamCommand {
     const std::string was = team::MoveSite(*caller, uid, branch);
     if (was == branch) env_.err << "Объект «" << shown << "» уже в филиале «" << branch << "»\n";
     else env_.err << "Объект «" << shown << "» перенесён из филиала «" << was << "» в филиал «" << branch << "»\n";
+    return kOk;
+  }
+
+  // Every laptop's last sync, oldest first; --days N: only those not synced
+  // for N days or more.
+  int LaptopList() {
+    int days = 0;
+    if (options_.count("--days")) {
+      try {
+        days = std::stoi(Option("--days"));
+      } catch (const std::exception&) {
+        days = -1;
+      }
+      if (days < 0) return Usage("--days ждёт число дней");
+    }
+    auto admin = Admin();
+    std::vector<team::TLaptopSync> list;
+    for (const team::TLaptopSync& l : team::Laptops(*admin)) {
+      if (l.daysSince >= days) list.push_back(l);
+    }
+    if (json_) {
+      env_.out << "[";
+      for (size_t i = 0; i < list.size(); ++i) {
+        const team::TLaptopSync& l = list[i];
+        env_.out << (i ? ",\n " : "") << "{\"login\": " << JsonString(l.login) << ", \"branch\": " << JsonString(l.branch)
+                 << ", \"laptop_claimed\": " << JsonString(l.laptop) << ", \"last_sync\": " << JsonString(l.synced)
+                 << ", \"days_since\": " << l.daysSince << ", \"sent\": " << l.sent << ", \"taken\": " << l.taken
+                 << ", \"waiting_claimed\": " << l.waiting << ", \"refused\": " << l.refused
+                 << ", \"active\": " << (l.active ? "true" : "false") << "}";
+      }
+      env_.out << "]\n";
+      return kOk;
+    }
+    for (const team::TLaptopSync& l : list) {
+      env_.out << Printable(l.login) << "\t" << Printable(l.branch) << "\t" << Printable(l.laptop) << "\t"
+               << sites::LocalText(l.synced) << " (дней назад: " << l.daysSince << ")\tждёт: " << l.waiting
+               << ", не принято: " << l.refused << (l.active ? "" : "\tотключён") << "\n";
+    }
+    if (list.empty()) env_.err << (days > 0 ? "Все ноутбуки синхронизировались за эти дни\n" : "Синхронизаций ещё не было\n");
     return kOk;
   }
 

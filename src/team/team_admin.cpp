@@ -149,6 +149,19 @@ std::string MoveSite(TPgConnection& caller, const std::string& siteUid, const st
   return caller.Query("SELECT zarvex.move_site($1, $2)", {siteUid, branch})[0][0].value_or("");
 }
 
+std::vector<TLaptopSync> Laptops(TPgConnection& admin) {
+  std::vector<TLaptopSync> list;
+  for (const TRow& r : admin.Query(
+           "SELECT login, coalesce(branch, ''), laptop, to_char(synced AT TIME ZONE 'UTC', "
+           "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), sent, taken, waiting, refused, coalesce(active, false), "
+           "floor(extract(epoch FROM now() - synced) / 86400)::integer FROM zarvex.laptops()")) {
+    const auto text = [&](size_t i) { return r[i].value_or(""); };
+    list.push_back({text(0), text(1), text(2), text(3), std::stoi(text(4)), std::stoi(text(5)), std::stoi(text(6)),
+                    std::stoi(text(7)), text(8) == "t", std::stoi(text(9))});
+  }
+  return list;
+}
+
 std::vector<std::string> Branches(TPgConnection& admin) {
   std::vector<std::string> names;
   for (const TRow& r : admin.Query("SELECT name FROM zarvex.branches ORDER BY name")) names.push_back(*r[0]);

@@ -45,4 +45,15 @@ void RemoveTechnician(TPgConnection& admin, const std::string& login);
 std::string MoveSite(TPgConnection& caller, const std::string& siteUid, const std::string& branch);
 std::vector<std::string> Branches(TPgConnection& admin);
 
+// A laptop's last sync as the server saw it (an administrator's call; the
+// laptop's name and what waits on it are the laptop's word).
+struct TLaptopSync {
+  std::string login, branch, laptop, synced;  // synced: UTC
+  int sent = 0, taken = 0, waiting = 0, refused = 0;
+  bool active = false;
+  int daysSince = 0;
+};
+// Oldest sync first.
+std::vector<TLaptopSync> Laptops(TPgConnection& admin);
+
 }  // namespace zarvex::team

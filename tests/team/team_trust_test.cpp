@@ -375,6 +375,37 @@ TEST(TeamTrustTest, TheLogPrintsEachValueOnItsOwnLineAndTheSameRowsAsJson) {
   for (size_t at = 0; (at = json.find("\"received\"", at)) != std::string::npos; ++at) ++rows;
   EXPECT_EQ(rows, lines);
 }
+// Who has not synced: each laptop's last sync as the server saw it, to an
+// administrator alone.
+TEST(TeamAdminTest, TheAdministratorSeesEachLaptopsLastSyncAndWhoHasNotSyncedForDays) {
+  TLaptop north("laptops-n", "ivan"), south("laptops-s", "petr");
+  const sites::TSite site = north.store->CreateSite({0, "", "Гостиница"});
+  north.Sync();
+  south.Sync();
+  EXPECT_THROW(Laptops(*server->Connect("ivan")), TeamForbidden);
+  auto root = server->Connect("company_root");
+  root->Exec("UPDATE zarvex.laptop_syncs SET synced = now() - interval '10 days' WHERE login = 'petr'");
+
+  const std::string db = (server->dir.parent_path() / "laptops-admin.db").string();
+  const auto run = [&](std::vector<std::string> words, bool json) {
+    std::ostringstream out, err;
+    std::istringstream in;
+    cli::CliEnvironment env{.out = out, .err = err};
+    env.sitesDatabase = db;
+    words.push_back("--admin");
+    words.push_back("postgresql://company_root@127.0.0.1:" + server->port + "/postgres?sslrootcert=" +
+                    (server->dir / "ca.crt").string());
+    EXPECT_EQ(cli::RunTeamCommand(words, json, env, in), 0) << err.str();
+    return out.str();
+  };
+  const std::string all = run({"laptops"}, false);
+  EXPECT_NE(all.find("ivan\tСевер\t" + sites::LaptopName()), std::string::npos) << all;
+  EXPECT_NE(all.find("petr\tЮг"), std::string::npos) << all;
+  const std::string late = run({"laptops", "--days", "7"}, true);
+  EXPECT_EQ(late.find("\"login\": \"ivan\""), std::string::npos) << late;
+  EXPECT_NE(late.find("\"login\": \"petr\""), std::string::npos) << late;
+  EXPECT_NE(late.find("\"days_since\": 10"), std::string::npos) << late;
+}
 #endif
 
 TEST(TeamAdminTest, OnlyTheProgramsOwnTechniciansCanBeMadeOrChanged) {

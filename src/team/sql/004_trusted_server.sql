@@ -494,6 +494,56 @@ LANGUAGE sql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET j
   ORDER BY r.received, r.k
 $$;
 
+-- Each laptop's syncs as the server saw them: who (the login), which
+-- laptop (its claim), when, what went and came, and what the laptop said
+-- still waits on it; so the administrator sees a laptop that has not
+-- synced for days. One row a laptop, its last sync.
+CREATE TABLE zarvex.laptop_syncs(
+  login name NOT NULL,
+  laptop text NOT NULL CHECK (octet_length(laptop) <= 256),
+  synced timestamptz NOT NULL DEFAULT now(),
+  sent integer NOT NULL,
+  taken integer NOT NULL,
+  waiting integer NOT NULL,
+  refused integer NOT NULL,
+  PRIMARY KEY (login, laptop));
+ALTER TABLE zarvex.laptop_syncs ENABLE ROW LEVEL SECURITY;
+ALTER TABLE zarvex.laptop_syncs FORCE ROW LEVEL SECURITY;
+CREATE POLICY laptop_syncs_own ON zarvex.laptop_syncs FOR ALL
+  USING (login = session_user) WITH CHECK (login = session_user);
+CREATE POLICY laptop_syncs_by_administrators ON zarvex.laptop_syncs FOR SELECT
+  USING (pg_has_role(session_user, 'zarvex_owner', 'MEMBER'));
+
+CREATE FUNCTION zarvex.record_sync(p_laptop text, p_sent integer, p_taken integer, p_waiting integer,
+                                   p_refused integer) RETURNS void
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET jit = off AS $$
+DECLARE
+  me zarvex.technicians := zarvex.me();
+BEGIN
+  INSERT INTO zarvex.laptop_syncs(login, laptop, sent, taken, waiting, refused)
+  VALUES (session_user, left(coalesce(p_laptop, ''), 128), greatest(coalesce(p_sent, 0), 0),
+          greatest(coalesce(p_taken, 0), 0), greatest(coalesce(p_waiting, 0), 0), greatest(coalesce(p_refused, 0), 0))
+  ON CONFLICT (login, laptop) DO UPDATE SET synced = now(), sent = excluded.sent, taken = excluded.taken,
+    waiting = excluded.waiting, refused = excluded.refused;
+END
+$$;
+
+-- For administrators: every laptop's last sync, oldest first.
+CREATE FUNCTION zarvex.laptops()
+RETURNS TABLE(login name, branch text, laptop text, synced timestamptz, sent integer, taken integer, waiting integer,
+              refused integer, active boolean)
+LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+  IF NOT pg_has_role(session_user, 'zarvex_owner', 'MEMBER') THEN
+    RAISE EXCEPTION 'zarvex: это видит только администратор компании' USING ERRCODE = '42501';
+  END IF;
+  RETURN QUERY
+  SELECT l.login, t.branch, l.laptop, l.synced, l.sent, l.taken, l.waiting, l.refused, t.active
+  FROM zarvex.laptop_syncs l LEFT JOIN zarvex.technicians t ON t.login = l.login
+  ORDER BY l.synced, l.login, l.laptop;
+END
+$$;
+
 -- What older programs call: told plainly to update, never half-served.
 CREATE OR REPLACE FUNCTION zarvex.push(p_sites jsonb, p_changes jsonb, p_snapshots jsonb) RETURNS integer
 LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
@@ -549,11 +599,12 @@ GRANT EXECUTE ON FUNCTION
   zarvex.site_record(text),
   zarvex.whoami(),
   zarvex.move_site(text, text),
+  zarvex.record_sync(text, integer, integer, integer, integer),
   zarvex.push(jsonb, jsonb, jsonb),
   zarvex.push_snapshots(text[], text[], text[], text[], text[], text[], text[], text[], text[], integer[]),
   zarvex.pull(xid8, bigint, integer), zarvex.pull(xid8, bigint, integer, xid8[]), zarvex.site_log(text)
   TO zarvex_technician, zarvex_senior, zarvex_admin;
-GRANT EXECUTE ON FUNCTION zarvex.move_site(text, text), zarvex.site_record(text) TO zarvex_owner;
+GRANT EXECUTE ON FUNCTION zarvex.move_site(text, text), zarvex.site_record(text), zarvex.laptops() TO zarvex_owner;
 INSERT INTO zarvex.schema_version VALUES (4);
 RESET ROLE;
 -- A technician's session may not sit in an open transaction or a long
