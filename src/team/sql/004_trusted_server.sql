@@ -12,6 +12,7 @@ SET LOCAL ROLE zarvex_owner;
 
 ALTER TABLE zarvex.snapshots ALTER COLUMN content TYPE bytea USING convert_to(content, 'UTF8'),
                              ALTER COLUMN codes TYPE bytea USING convert_to(codes, 'UTF8');
+-- Named once, when it comes, for every laptop that will pull it masked.
 ALTER TABLE zarvex.snapshots
   ADD COLUMN masked_hash text GENERATED ALWAYS AS ('m' || encode(sha256(content), 'hex')) STORED;
 ALTER TABLE zarvex.changes ALTER COLUMN value TYPE bytea USING convert_to(value, 'UTF8');
@@ -30,9 +31,13 @@ $$;
 
 -- A time a laptop names, as it writes them (UTC, ISO 8601): later than the
 -- server's own clock with a few minutes' leeway is a forgery or a broken clock.
+CREATE FUNCTION zarvex.future_bound() RETURNS text
+LANGUAGE sql STABLE AS $$
+  SELECT to_char((now() + interval '10 minutes') AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.MS"Z"')
+$$;
 CREATE FUNCTION zarvex.in_future(p_when text) RETURNS boolean
-LANGUAGE sql STABLE SET search_path = pg_catalog, pg_temp AS $$
-  SELECT p_when > to_char((now() + interval '10 minutes') AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.MS"Z"')
+LANGUAGE sql STABLE AS $$
+  SELECT p_when > zarvex.future_bound()
 $$;
 
 -- The id a laptop gives a change: the hash of all it holds, its parents sorted.
@@ -47,26 +52,19 @@ $$;
 
 -- Where the codes line of a masked settings file begins: after its second
 -- line end, as the settings format reads lines (an LF ends one). NULL when
--- the file has no third line.
+-- the file has no third line. One expression without settings of its own,
+-- so the planner inlines it into a push's statement (whose search_path is
+-- pinned) rather than calling it row by row.
 CREATE FUNCTION zarvex.codes_line_start(p_content bytea) RETURNS integer
-LANGUAGE plpgsql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
-DECLARE
-  first integer := position('\x0a'::bytea IN p_content);
-  second integer;
-BEGIN
-  IF first = 0 THEN RETURN NULL; END IF;
-  second := position('\x0a'::bytea IN substring(p_content FROM first + 1));
-  IF second = 0 THEN RETURN NULL; END IF;
-  RETURN first + second + 1;
-END
+LANGUAGE sql IMMUTABLE AS $$
+  SELECT nullif(position('\x0a'::bytea IN substring(p_content FROM position('\x0a'::bytea IN p_content) + 1)), 0)
+         + nullif(position('\x0a'::bytea IN p_content), 0) + 1
 $$;
 
 -- The whole file a masked one and its codes were split from.
 CREATE FUNCTION zarvex.joined(p_content bytea, p_codes bytea) RETURNS bytea
-LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
-  SELECT CASE WHEN zarvex.codes_line_start(p_content) IS NULL THEN p_content
-              ELSE substring(p_content FOR zarvex.codes_line_start(p_content) - 1) || p_codes ||
-                   substring(p_content FROM zarvex.codes_line_start(p_content)) END
+LANGUAGE sql IMMUTABLE AS $$
+  SELECT coalesce(overlay(p_content PLACING p_codes FROM zarvex.codes_line_start(p_content) FOR 0), p_content)
 $$;
 
 CREATE FUNCTION zarvex.me() RETURNS zarvex.technicians
@@ -281,6 +279,7 @@ LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp
 DECLARE
   me zarvex.technicians := zarvex.me();
   l record;
+  future text := zarvex.future_bound();
   bad_ord bigint[];
   bad_why text[];
   n integer;
@@ -298,8 +297,13 @@ BEGIN
      OR cardinality(p_hash) IS DISTINCT FROM cardinality(p_firmware) THEN
     RAISE EXCEPTION 'zarvex: the columns of a batch of snapshots differ in length' USING ERRCODE = '22023';
   END IF;
-  SELECT coalesce(array_agg(j.ord), '{}'), coalesce(array_agg(j.why), '{}') INTO bad_ord, bad_why FROM (
-    SELECT r.ord, CASE
+  -- One pass: each row judged, the good ones added, in one statement; a
+  -- batch's rows name few sites, each looked up once.
+  WITH seen AS (
+    SELECT d.uid FROM (SELECT DISTINCT u AS uid FROM unnest(p_site_uid) u) d
+    WHERE EXISTS (SELECT 1 FROM zarvex.sites s WHERE s.uid = d.uid)),
+  judged AS MATERIALIZED (
+    SELECT r.*, CASE
         WHEN octet_length(r.content) + octet_length(r.codes) > l.snapshot_bytes
           THEN format('снимок больше, чем бывает файл настроек: %s байт (не больше %s)',
                       octet_length(r.content) + octet_length(r.codes), l.snapshot_bytes)
@@ -312,24 +316,23 @@ BEGIN
           THEN 'слишком длинное поле снимка'
         WHEN r.hash IS DISTINCT FROM encode(sha256(zarvex.joined(r.content, r.codes)), 'hex')
           THEN 'хеш снимка не совпадает с его содержимым'
-        WHEN zarvex.in_future(r.taken) THEN 'время снимка позже времени сервера: проверьте часы ноутбука'
-        WHEN NOT EXISTS (SELECT 1 FROM zarvex.sites s WHERE s.uid = r.site_uid)
+        WHEN r.taken > future THEN 'время снимка позже времени сервера: проверьте часы ноутбука'
+        WHEN NOT EXISTS (SELECT 1 FROM seen WHERE seen.uid = r.site_uid)
           THEN 'объект другого филиала или ещё не на сервере'
       END AS why
-    FROM unnest(p_hash, p_taken, p_kind, p_site_uid, p_content, p_codes, p_program_version, p_technician, p_model)
-         WITH ORDINALITY AS r(hash, taken, kind, site_uid, content, codes, program_version, technician, model, ord)) j
-  WHERE j.why IS NOT NULL;
-  INSERT INTO zarvex.snapshots(hash, taken, kind, site_uid, content, codes, program_version, technician, model,
-                               firmware, pushed_by)
-  SELECT r.hash, r.taken, r.kind, r.site_uid, r.content, r.codes, r.program_version, r.technician, r.model,
-         r.firmware, session_user
-  FROM unnest(p_hash, p_taken, p_kind, p_site_uid, p_content, p_codes, p_program_version, p_technician, p_model,
-              p_firmware) WITH ORDINALITY
-       AS r(hash, taken, kind, site_uid, content, codes, program_version, technician, model, firmware, ord)
-  WHERE r.ord <> ALL (bad_ord)
-  ORDER BY r.ord
-  ON CONFLICT (hash, taken, kind) DO NOTHING;
-  GET DIAGNOSTICS n = ROW_COUNT;
+    FROM unnest(p_hash, p_taken, p_kind, p_site_uid, p_content, p_codes, p_program_version, p_technician, p_model,
+                p_firmware) WITH ORDINALITY
+         AS r(hash, taken, kind, site_uid, content, codes, program_version, technician, model, firmware, ord)),
+  added AS (
+    INSERT INTO zarvex.snapshots(hash, taken, kind, site_uid, content, codes, program_version, technician, model,
+                                 firmware, pushed_by)
+    SELECT j.hash, j.taken, j.kind, j.site_uid, j.content, j.codes, j.program_version, j.technician, j.model,
+           j.firmware, session_user
+    FROM judged j WHERE j.why IS NULL ORDER BY j.ord
+    ON CONFLICT (hash, taken, kind) DO NOTHING RETURNING 1)
+  SELECT (SELECT count(*) FROM added), coalesce(array_agg(j.ord) FILTER (WHERE j.why IS NOT NULL), '{}'),
+         coalesce(array_agg(j.why) FILTER (WHERE j.why IS NOT NULL), '{}')
+  INTO n, bad_ord, bad_why FROM judged j;
   RETURN QUERY SELECT NULL::text, NULL::text, n, pg_current_xact_id_if_assigned();
   RETURN QUERY SELECT p_hash[b.ord] || ' ' || p_taken[b.ord] || ' ' || p_kind[b.ord], b.why, NULL::integer, NULL::xid8
                FROM unnest(bad_ord, bad_why) AS b(ord, why);
