@@ -52,7 +52,8 @@ std::string ConnInfo(const TServerAddress& a, std::chrono::seconds deadline) {
                      std::to_string(seconds) + " keepalives=1 keepalives_idle=5 keepalives_interval=2" +
                      " keepalives_count=3 tcp_user_timeout=" + std::to_string(seconds * 1000) +
                      " application_name='Zarvex Settings'" +
-                     " options=" + Quoted("-c statement_timeout=" + std::to_string(seconds * 1000));
+                     " options=" + Quoted("-c statement_timeout=" + std::to_string(seconds * 1000) +
+                                          " -c bytea_output=hex");  // as ByteaOf reads it, whatever the server's default
   if (!a.caFile.empty()) info += " sslrootcert=" + Quoted(a.caFile);
   if (!a.certFile.empty()) info += " sslcert=" + Quoted(a.certFile);
   if (!a.keyFile.empty()) info += " sslkey=" + Quoted(a.keyFile);
@@ -308,6 +309,24 @@ std::string TPgConnection::QuoteLiteral(const std::string& text) {
   if (!quoted) throw TeamError("Недопустимый текст");
   std::string out = quoted;
   PQfreemem(quoted);
+  return out;
+}
+
+std::string ByteaOf(const std::optional<std::string>& value) {
+  if (!value) return {};
+  const std::string& hex = *value;
+  if (hex.size() < 2 || hex[0] != '\\' || hex[1] != 'x' || hex.size() % 2 != 0) {
+    throw TeamError("Сервер компании прислал байты не в том виде (ждали шестнадцатеричный bytea)");
+  }
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    throw TeamError("Сервер компании прислал байты не в том виде (ждали шестнадцатеричный bytea)");
+  };
+  std::string out;
+  out.reserve(hex.size() / 2 - 1);
+  for (size_t i = 2; i < hex.size(); i += 2) out.push_back(static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1])));
   return out;
 }
 

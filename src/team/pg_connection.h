@@ -100,6 +100,10 @@ class TPgTransaction {
   bool done_ = false;
 };
 
+// A bytea column as the server writes it in text ("\\x" and hex digits);
+// TeamError for anything else. An empty optional (NULL) is no bytes.
+std::string ByteaOf(const std::optional<std::string>& value);
+
 // The connection string of `options` with TLS verified against `caFile`
 // and the deadlines set; values quoted as libpq wants.
 struct TServerAddress {

@@ -50,18 +50,12 @@ std::vector<TSiteLogEntry> SiteLog(TPgConnection& server, const std::string& sit
   const auto rows = server.Query(
       std::string("SELECT to_char(received AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), pushed_by, technician, "
                   "laptop, field, ") +
-          (bytes ? "encode(value, 'hex'), made FROM zarvex.site_record($1)" : "value, made FROM zarvex.site_log($1)"),
+          (bytes ? "value, made FROM zarvex.site_record($1)" : "value, made FROM zarvex.site_log($1)"),
       {siteUid});
   std::vector<TSiteLogEntry> log;
   for (const auto& r : rows) {
     const auto text = [&](size_t i) { return r[i] ? *r[i] : std::string(); };
-    std::string value = text(5);
-    if (bytes) {
-      std::string raw;
-      for (size_t i = 0; i + 1 < value.size(); i += 2) raw.push_back(static_cast<char>(std::stoi(value.substr(i, 2), nullptr, 16)));
-      value = std::move(raw);
-    }
-    log.push_back({text(0), text(1), text(2), text(3), text(4), value, text(6)});
+    log.push_back({text(0), text(1), text(2), text(3), text(4), bytes ? ByteaOf(r[5]) : text(5), text(6)});
   }
   return log;
 }

@@ -592,31 +592,12 @@ void AskForBatch(TPgConnection& server, const TServerFunctions& functions, const
               {after.xid, after.seq, std::to_string(kBatch), ownList + "}"});
 }
 
-// A bytea column as the server writes it in text ("\\x" and hex digits).
-std::string Bytes(const std::optional<std::string>& value) {
-  if (!value) return {};
-  const std::string& hex = *value;
-  if (hex.size() < 2 || hex[0] != '\\' || hex[1] != 'x' || hex.size() % 2 != 0) {
-    throw TeamError("Сервер компании прислал байты не в том виде (ждали шестнадцатеричный bytea)");
-  }
-  const auto digit = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    throw TeamError("Сервер компании прислал байты не в том виде (ждали шестнадцатеричный bytea)");
-  };
-  std::string out;
-  out.reserve(hex.size() / 2 - 1);
-  for (size_t i = 2; i < hex.size(); i += 2) out.push_back(static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1])));
-  return out;
-}
-
 // One batch of what the server holds after the cursor, taken in with the
 // cursor moved in the same local transaction.
 void TakeBatch(TSiteStore& store, const TServerFunctions& functions, const std::vector<TRow>& rows, bool fillMasked,
                TSyncReport& report) {
   const auto text = [](const std::optional<std::string>& v) { return v ? *v : std::string(); };
-  const auto bytes = [&](const std::optional<std::string>& v) { return functions.version >= 4 ? Bytes(v) : text(v); };
+  const auto bytes = [&](const std::optional<std::string>& v) { return functions.version >= 4 ? ByteaOf(v) : text(v); };
   TDatabase& db = store.Database();
   store.BeforeWrite();
   sites::TTransaction t(db);
